@@ -15,5 +15,5 @@ name=${target%_fuzzer}
 mkdir -p "$build/corpus/$name" "$build/crashes"
 seeds=()
 [ -d "$root/fuzz/corpus/$name" ] && seeds+=("$root/fuzz/corpus/$name")
-"$build/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+"$build/fuzz/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
   -artifact_prefix="$build/crashes/" "$@" "$build/corpus/$name" "${seeds[@]}"
