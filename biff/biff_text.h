@@ -1,0 +1,26 @@
+// Text fields of BIFF records, decoded into a caller's reusable UTF-16 string.
+//
+// Two encodings occur: BIFF8 text (a flags byte, then UTF-16LE characters when
+// the flags byte is 1, else 8-bit characters) and the 8-bit text of BIFF2 to
+// BIFF5 records, where each byte becomes the UTF-16 code unit of the same value.
+// A text that claims more characters than its record holds is cut to the
+// characters that are there: the record's length, not the count, bounds the read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace gridport {
+
+// Reads BIFF8 text of count characters from p (flags byte first) within
+// available bytes into out. Returns the bytes consumed (flags byte included).
+std::size_t DecodeBiff8Text(const std::uint8_t* p, std::size_t available, std::size_t count,
+                            std::u16string& out);
+
+// Reads count 8-bit characters from p within available bytes into out.
+// Returns the bytes consumed.
+std::size_t Decode8BitText(const std::uint8_t* p, std::size_t available, std::size_t count,
+                           std::u16string& out);
+
+}  // namespace gridport
