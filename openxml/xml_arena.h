@@ -1,0 +1,55 @@
+// A bump allocator for the element tree: allocation moves a position forward, and releasing
+// to a mark frees everything allocated after it at once. Chunks are kept for reuse, so a
+// sheet parsed row by row reuses the same memory for every row.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace gridport {
+
+class TXMLArena {
+ public:
+  struct TMark {
+    std::size_t Chunk = 0;
+    std::size_t Offset = 0;
+  };
+
+  // Memory of 8-byte alignment, valid until a release to an earlier mark.
+  void* Allocate(std::size_t size) {
+    size = (size + 7) & ~static_cast<std::size_t>(7);
+    if (chunk_ < chunks_.size() && chunks_[chunk_].Size - offset_ >= size) {
+      void* p = chunks_[chunk_].Data.get() + offset_;
+      offset_ += size;
+      return p;
+    }
+    return AllocateSlow(size);
+  }
+  TMark Mark() const { return {chunk_, offset_}; }
+  void Release(TMark mark) {
+    chunk_ = mark.Chunk;
+    offset_ = mark.Offset;
+  }
+  void Clear() { Release({}); }
+  std::size_t ReservedBytes() const { return reserved_; }
+
+  // The tree of one part never needs more than this; beyond it the part is rejected.
+  static constexpr std::size_t kMaxBytes = std::size_t{512} << 20;
+
+ private:
+  struct TChunk {
+    std::unique_ptr<std::byte[]> Data;
+    std::size_t Size = 0;
+  };
+  void* AllocateSlow(std::size_t size);
+
+  static constexpr std::size_t kChunkSize = 64 * 1024;
+  std::vector<TChunk> chunks_;
+  std::size_t chunk_ = 0;
+  std::size_t offset_ = 0;
+  std::size_t reserved_ = 0;
+};
+
+}  // namespace gridport

@@ -1,0 +1,62 @@
+// The tree-building reader of package parts: turns the tokenizer's callbacks into TExXMLTag
+// elements with tag and attribute ids and hands each element to TagBegun/TagEnded. Derived
+// readers consume elements in TagEnded; answering true frees the siblings, which keeps the
+// tree of a sheet to one row.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "openxml/xml_arena.h"
+#include "openxml/xml_reader.h"
+#include "openxml/xml_tag.h"
+
+namespace gridport {
+
+class TExcelXMLReader : public TXMLStreamReader {
+ public:
+  TExcelXMLReader();
+  ~TExcelXMLReader() override = default;
+
+  // Parses the source set with SetSource to its end. The part's elements are freed when the
+  // parse ends (normally or by an exception), since they point into the source buffer.
+  void ParsePart(std::string_view part_name);
+  // Sets the source and parses it.
+  void ParsePart(std::string_view part_name, const char* data, std::size_t size);
+
+  // The element whose start was reported last and whose end has not been reported yet.
+  TExXMLTag* CurrentElement() const { return current_; }
+  TExXMLTag& Root() { return root_; }
+  const std::string& PartName() const { return part_name_; }
+
+ protected:
+  // Called after a known element and its attributes were added to the tree.
+  virtual void TagBegun(int tag_id) = 0;
+  // Called when an element (known or not) ends, while it is still the current element; true
+  // frees all children of its parent, the ended element included.
+  virtual bool TagEnded(int tag_id) = 0;
+
+  void TagStart(std::string_view name, std::string_view text, bool empty) override;
+  void TagEnd(std::string_view name, bool empty) override;
+  void TagAttribute(std::string_view name, std::string_view value) override;
+  char* TagScratch(std::size_t size) override;
+
+ private:
+  friend class TExXMLTag;
+  void FreeChildren(TExXMLTag* parent);
+  void ClearTree();
+  void ClearCollector();
+
+  TXMLArena arena_;
+  TExXMLTag root_;
+  TExXMLTag* current_ = &root_;
+  std::string part_name_;
+  // Attribute values of the tag being read, by id: slot_[id] is the position + 1 in collected_.
+  std::array<std::uint8_t, XMLAttrCount> slot_{};
+  std::array<TExXMLValue, XMLAttrCount> collected_{};
+  int collected_count_ = 0;
+};
+
+}  // namespace gridport

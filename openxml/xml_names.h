@@ -1,0 +1,29 @@
+// Lookup of element and attribute names to their ids, and the small value tables
+// that accessors of style elements use.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "openxml/xml_ids.h"
+
+namespace gridport {
+
+extern const std::string_view XMLTagNames[XMLTagCount];
+extern const std::string_view XMLAttrNames[XMLAttrCount];
+
+// Id of an element name, xtUnknown when not in the table. A namespace prefix
+// ("x:row") is ignored: some writers prefix every element of a part.
+int XMLTagIdOf(std::string_view name);
+// Id of an attribute name (compared literally, prefix included: "r:id"), -1 when unknown.
+int XMLAttrIdOf(std::string_view name);
+
+// Name of a tag id for messages ("" for ids outside the table).
+std::string_view XMLTagName(int id);
+std::string_view XMLAttrName(int id);
+
+// Fill pattern types (19) and border line styles (14): position of the value, 0 when absent.
+int XMLFillPatternIndex(std::string_view value);
+int XMLBorderStyleIndex(std::string_view value);
+
+}  // namespace gridport

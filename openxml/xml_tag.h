@@ -1,0 +1,146 @@
+// One element of the tree that TExcelXMLReader builds, with the typed accessors the package
+// reader uses. Elements, their values and their texts live in the reader's arena and point into
+// the part's buffer: they are valid until their parent's children are freed or the part ends.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "openxml/xml_arena.h"
+#include "openxml/xml_names.h"
+
+namespace gridport {
+
+class TExcelXMLReader;
+
+// One attribute value: its id and its raw (undecoded) text.
+struct TExXMLValue {
+  int Id = 0;
+  std::string_view Raw;
+};
+
+// A cell position from a reference such as B12, counted from 0.
+struct TXMLCellRef {
+  std::int32_t Col = 0;
+  std::int32_t Row = 0;
+};
+struct TXMLAreaRef {
+  TXMLCellRef First;
+  TXMLCellRef Last;
+};
+
+// Column and row of a cell reference: the trailing digits are the row number, the capitals
+// before them the column in base 26 (A = 1). A reference without digits throws.
+TXMLCellRef ParseXMLCellRef(std::string_view ref);
+// "A1:C3", or a single reference given twice.
+TXMLAreaRef ParseXMLAreaRef(std::string_view ref);
+
+class TExXMLTag {
+ public:
+  TExXMLTag() = default;
+  TExXMLTag(const TExXMLTag&) = delete;
+  TExXMLTag& operator=(const TExXMLTag&) = delete;
+
+  int Id() const { return id_; }
+  std::string_view Name() const { return name_; }
+  TExXMLTag* Parent() const { return parent_; }
+  TExXMLTag* FirstChild() const { return first_; }
+  TExXMLTag* NextSibling() const { return next_; }
+  bool HasChildren() const { return first_ != nullptr; }
+
+  // Attribute values. An id outside 0..198 throws "XML value id out of range".
+  const TExXMLValue* Value(int attr) const;
+  bool HasValue(int attr) const { return Value(attr) != nullptr; }
+  bool HasValues() const { return value_count_ != 0; }
+  // Present: true exactly when the text is "1".
+  bool Bool(int attr, bool def) const;
+  // Present: the decimal (or "."-separated float) value, 0 when the text is not a number.
+  std::int32_t Int(int attr, std::int32_t def) const;
+  double Float(int attr, double def) const;
+  std::string_view String(int attr, std::string_view def = {}) const;
+  std::u16string DecodedString(int attr, std::u16string_view def = {}) const;
+  // Absent: "Required value missing: " + attribute name.
+  std::string_view RequiredString(int attr) const;
+  std::u16string RequiredDecodedString(int attr) const;
+  std::int32_t RequiredInt(int attr) const;
+  double RequiredFloat(int attr) const;
+  // Position of the text in names (exact comparison); def when absent or not listed.
+  int Enumerated(int attr, int def, std::initializer_list<std::string_view> names) const;
+  // The hexadecimal digits of the text in order, other characters skipped; 0 when absent.
+  std::uint32_t Hex(int attr) const;
+  TXMLCellRef CellRef(int attr) const;
+  TXMLAreaRef AreaRef(int attr) const;
+
+  // The text between the start tag and the next tag, raw and decoded.
+  std::string_view RawText() const { return text_; }
+  std::u16string DecodedText() const;
+  bool TextBool() const { return text_ == "1"; }
+  std::int32_t TextInt() const;
+  double TextFloat() const;
+
+  // First child with that id, or none.
+  TExXMLTag* Child(int tag) const;
+  // Value of the first child with that id that has the attribute, or none.
+  const TExXMLValue* ChildValue(int tag, int attr) const;
+  // As ChildValue; absent throws "Tag value %s:%s missing".
+  const TExXMLValue& RequiredChildValue(int tag, int attr) const;
+  // No such child: false; a child: def, unless it has "val", then true exactly when "1".
+  bool ChildFlag(int tag, bool def = true) const;
+
+  // Child iteration: NextChild returns the children in order and throws
+  // "Unexpected tag %d, %s" when expected is not -1 and a child has another id; after the
+  // last child the iteration ends, expected becomes -1 and all children are freed.
+  void IterateChildren(int expected);
+  TExXMLTag* NextChild();
+  // Frees all children (and their subtrees).
+  void FreeChildren();
+
+  // The element as XML text: name, filled attributes in id order, raw text, children.
+  std::string Serialise() const;
+  void SerialiseTo(std::string& out) const;
+  // The marker kept for an element whose content is not stored: "<name />".
+  static std::string Marker(int tag);
+
+ private:
+  friend class TExcelXMLReader;
+
+  TExcelXMLReader* owner_ = nullptr;
+  TExXMLTag* parent_ = nullptr;
+  TExXMLTag* first_ = nullptr;
+  TExXMLTag* last_ = nullptr;
+  TExXMLTag* next_ = nullptr;
+  TExXMLTag* iter_ = nullptr;
+  const TExXMLValue* values_ = nullptr;  // sorted by id
+  std::string_view name_;
+  std::string_view text_;
+  TXMLArena::TMark mark_;  // arena position after this element: where its subtree begins
+  int id_ = xtUnknown;
+  int expected_ = -1;
+  std::uint16_t value_count_ = 0;
+  bool open_ = false;  // start seen, end not yet: everything allocated after it is its subtree
+  bool iterating_ = false;
+};
+
+// Elements kept as serialised XML text with their tag id; one list belongs to the workbook and
+// one to each sheet.
+class TXLSSavedTags {
+ public:
+  struct TEntry {
+    std::string Text;
+    int TagId = 0;
+  };
+  void Add(std::string text, int tag_id) { entries_.push_back({std::move(text), tag_id}); }
+  void AddElement(const TExXMLTag& tag) { Add(tag.Serialise(), tag.Id()); }
+  void AddMarker(int tag_id) { Add(TExXMLTag::Marker(tag_id), tag_id); }
+  std::size_t Count() const { return entries_.size(); }
+  const TEntry& operator[](std::size_t i) const { return entries_[i]; }
+  void Clear() { entries_.clear(); }
+
+ private:
+  std::vector<TEntry> entries_;
+};
+
+}  // namespace gridport

@@ -1,0 +1,220 @@
+// The element tree: ids, values, typed accessors, freeing, iteration and serialisation.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "openxml/xml_excel_reader.h"
+#include "workbook/xls_error.h"
+
+namespace gridport {
+namespace {
+
+class TTestReader : public TExcelXMLReader {
+ public:
+  std::function<void(TExXMLTag&)> begun = [](TExXMLTag&) {};
+  std::function<bool(TExXMLTag&)> ended = [](TExXMLTag&) { return false; };
+  void Parse(const std::string& xml) { ParsePart("test.xml", xml.data(), xml.size()); }
+
+ protected:
+  void TagBegun(int) override { begun(*CurrentElement()); }
+  bool TagEnded(int) override { return ended(*CurrentElement()); }
+};
+
+std::string ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const EXLSError& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+TEST(XMLTree, IdsForKnownAndPrefixedNames) {
+  TTestReader r;
+  std::string seen;
+  r.ended = [&](TExXMLTag& t) {
+    seen += std::string(t.Name()) + "=" + std::to_string(t.Id()) + " ";
+    return false;
+  };
+  r.Parse("<x:worksheet><x:row/><c/><Relationship/><relationship/><sheetData/></x:worksheet>");
+  EXPECT_EQ(seen, "x:row=" + std::to_string(xtRow) + " c=9 Relationship=" +
+                      std::to_string(xtRelationship) + " relationship=999 sheetData=" +
+                      std::to_string(xtSheetData) + " x:worksheet=" + std::to_string(xtWorksheet) + " ");
+  EXPECT_EQ(XMLAttrIdOf("r:id"), xaRId);
+  EXPECT_EQ(XMLAttrIdOf("id"), xaId);
+  EXPECT_EQ(XMLAttrIdOf("Id"), xaRelId);
+  EXPECT_EQ(XMLAttrIdOf("x:id"), -1);  // attribute names stay literal
+  EXPECT_EQ(XMLAttrIdOf("zoomScaleSheetLayoutView"), 198);
+  EXPECT_EQ(XMLTagIdOf("xf"), 161);
+  for (int i = 0; i < XMLTagCount; ++i) EXPECT_EQ(XMLTagIdOf(XMLTagNames[i]), i);
+  for (int i = 0; i < XMLAttrCount; ++i) EXPECT_EQ(XMLAttrIdOf(XMLAttrNames[i]), i);
+}
+
+TEST(XMLTree, TypedAccessors) {
+  TTestReader r;
+  bool checked = false;
+  r.ended = [&](TExXMLTag& t) {
+    if (t.Id() != xtC) return false;
+    EXPECT_TRUE(t.Bool(xaHidden, false));
+    EXPECT_FALSE(t.Bool(xaCollapsed, true));  // "true" is not "1"
+    EXPECT_TRUE(t.Bool(xaLocked, true));      // absent: default
+    EXPECT_EQ(t.Int(xaS, 7), 12);
+    EXPECT_EQ(t.Int(xaT, 7), 0);   // present, not a number
+    EXPECT_EQ(t.Int(xaMin, 7), 7);  // absent
+    EXPECT_DOUBLE_EQ(t.Float(xaHt, 1), 15.75);
+    EXPECT_DOUBLE_EQ(t.Float(xaWidth, 2.5), 2.5);
+    EXPECT_EQ(t.String(xaT), "x1");
+    EXPECT_EQ(t.DecodedString(xaName), u"a&b");
+    EXPECT_EQ(t.Enumerated(xaHorizontal, 9, {"general", "left", "center"}), 2);
+    EXPECT_EQ(t.Enumerated(xaVertical, 9, {"top"}), 9);
+    EXPECT_EQ(t.Hex(xaRgb), 0xFF1F497Du);
+    TXMLCellRef ref = t.CellRef(xaR);
+    EXPECT_EQ(ref.Col, 27);
+    EXPECT_EQ(ref.Row, 11);
+    TXMLAreaRef area = t.AreaRef(xaRef);
+    EXPECT_EQ(area.First.Col, 0);
+    EXPECT_EQ(area.Last.Col, 2);
+    EXPECT_EQ(area.Last.Row, 2);
+    TXMLAreaRef single = t.AreaRef(xaSqref);
+    EXPECT_EQ(single.First.Col, single.Last.Col);
+    EXPECT_EQ(single.Last.Row, 9);
+    EXPECT_EQ(ErrorOf([&] { t.RequiredString(xaMax); }), "Required value missing: max");
+    EXPECT_EQ(ErrorOf([&] { t.HasValue(199); }), "XML value id out of range");
+    EXPECT_EQ(t.Child(xtV)->TextFloat(), 2.5);
+    EXPECT_EQ(t.Child(xtF), nullptr);
+    EXPECT_EQ(t.ChildValue(xtV, xaT), nullptr);
+    EXPECT_EQ(t.RequiredChildValue(xtSi, xaT).Raw, "inline");
+    EXPECT_EQ(ErrorOf([&] { t.RequiredChildValue(xtV, xaVal); }), "Tag value v:val missing");
+    EXPECT_TRUE(t.ChildFlag(xtB));
+    EXPECT_FALSE(t.ChildFlag(xtI));
+    EXPECT_TRUE(t.ChildFlag(xtU));
+    EXPECT_FALSE(t.ChildFlag(xtStrike));
+    checked = true;
+    return false;
+  };
+  r.Parse(
+      "<c hidden=\"1\" collapsed=\"true\" s=\"12\" t=\"x1\" ht=\"15.75\" name=\"a&amp;b\" "
+      "horizontal=\"center\" vertical=\"middle\" rgb=\"FF1F-497D\" r=\"AB12\" ref=\"A1:C3\" sqref=\"D10\">"
+      "<v>2.5</v><si/><si t=\"inline\"/><b/><u val=\"1\"/><strike val=\"0\"/></c>");
+  EXPECT_TRUE(checked);
+}
+
+TEST(XMLTree, CellReferences) {
+  struct {
+    const char* ref;
+    int col, row;
+  } const cases[] = {{"A1", 0, 0}, {"Z9", 25, 8}, {"AA27", 26, 26}, {"XFD1048576", 16383, 1048575}};
+  for (const auto& c : cases) {
+    TXMLCellRef ref = ParseXMLCellRef(c.ref);
+    EXPECT_EQ(ref.Col, c.col) << c.ref;
+    EXPECT_EQ(ref.Row, c.row) << c.ref;
+  }
+  EXPECT_EQ(ErrorOf([] { ParseXMLCellRef("B"); }), "'' is not a valid integer value");
+  EXPECT_EQ(ErrorOf([] { ParseXMLCellRef("A99999999999"); }),
+            "'99999999999' is not a valid integer value");
+}
+
+TEST(XMLTree, Messages) {
+  TTestReader r;
+  EXPECT_EQ(ErrorOf([&] { r.Parse("<c r=\"A1\" s=\"1\" r=\"B2\"/>"); }),
+            "Duplicate tag value: r; Doc=test.xml; Tag=c");
+  EXPECT_EQ(ErrorOf([&] { r.Parse("<a></a></a>"); }), "XML level < 0");
+  // After a failed part the next one starts again at the root.
+  r.Parse("<sst/>");
+  EXPECT_EQ(r.CurrentElement(), &r.Root());
+  r.ended = [](TExXMLTag& t) {
+    if (t.Id() != xtNumFmts) return false;
+    t.IterateChildren(xtNumFmt);
+    while (t.NextChild() != nullptr) {
+    }
+    return false;
+  };
+  EXPECT_EQ(ErrorOf([&] { r.Parse("<numFmts><numFmt/><font/></numFmts>"); }),
+            "Unexpected tag " + std::to_string(xtFont) + ", font");
+}
+
+TEST(XMLTree, UnknownElementDropsItsValues) {
+  TTestReader r;
+  std::string seen;
+  r.begun = [&](TExXMLTag& t) { seen += std::string(t.Name()) + (t.HasValue(xaR) ? "+r " : " "); };
+  r.Parse("<row><zz r=\"5\"/><c/></row>");
+  EXPECT_EQ(seen, "row c ");
+}
+
+TEST(XMLTree, IterationFreesChildrenAndSiblingFreeingBoundsTheArena) {
+  TTestReader r;
+  int rows = 0;
+  std::string cells;
+  r.ended = [&](TExXMLTag& t) {
+    if (t.Id() == xtC) return true;
+    if (t.Id() == xtRow) {
+      ++rows;
+      EXPECT_FALSE(t.HasChildren());  // the cells were freed at their ends
+      EXPECT_EQ(t.Parent()->FirstChild(), &t);  // earlier rows were freed
+      return true;
+    }
+    if (t.Id() == xtSheetData) {
+      EXPECT_EQ(t.FirstChild(), nullptr);
+      return false;
+    }
+    if (t.Id() == xtFonts) {
+      t.IterateChildren(-1);
+      while (TExXMLTag* f = t.NextChild()) cells += std::string(f->Name()) + " ";
+      EXPECT_EQ(t.FirstChild(), nullptr);
+      EXPECT_EQ(t.NextChild(), nullptr);
+    }
+    return false;
+  };
+  std::string xml = "<worksheet><fonts><font/><zz/><b/></fonts><sheetData>";
+  for (int i = 0; i < 20000; ++i) xml += "<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><v>2</v></c></row>";
+  xml += "</sheetData></worksheet>";
+  r.Parse(xml);
+  EXPECT_EQ(rows, 20000);
+  EXPECT_EQ(cells, "font zz b ");
+}
+
+TEST(XMLTree, Serialisation) {
+  TTestReader r;
+  std::string out;
+  r.ended = [&](TExXMLTag& t) {
+    if (t.Id() == xtSheetViews) out = t.Serialise();
+    return false;
+  };
+  r.Parse(
+      "<sheetViews><sheetView workbookViewId=\"0\" tabSelected=\"1\"><selection activeCell=\"B2\" "
+      "sqref=\"B2\"/><zz q=\"1\">t</zz></sheetView><pane/></sheetViews>");
+  EXPECT_EQ(out,
+            "<sheetViews>"
+            "<sheetView tabSelected=\"1\" workbookViewId=\"0\" >"
+            "<selection activeCell=\"B2\" sqref=\"B2\" />\r"
+            "<zz>t</zz>\r"
+            "</sheetView>\r"
+            "<pane/>\r"
+            "</sheetViews>\r");
+  EXPECT_EQ(TExXMLTag::Marker(xtSheetData), "<sheetData />");
+  TXLSSavedTags saved;
+  saved.AddMarker(xtCols);
+  ASSERT_EQ(saved.Count(), 1u);
+  EXPECT_EQ(saved[0].TagId, xtCols);
+}
+
+// Deep nesting neither overflows the stack when serialised nor grows without bound.
+TEST(XMLTree, DeepNesting) {
+  TTestReader r;
+  std::size_t size = 0;
+  r.ended = [&](TExXMLTag& t) {
+    if (t.Id() == xtExtLst) size = t.Serialise().size();
+    return false;
+  };
+  std::string xml = "<extLst>";
+  for (int i = 0; i < 200000; ++i) xml += "<a>";
+  r.Parse(xml + "</extLst>");
+  EXPECT_EQ(size, 0u);  // the end tag closed the innermost element, extLst never ended
+  for (int i = 0; i < 200000; ++i) xml += "</a>";
+  r.Parse(xml + "</extLst>");
+  EXPECT_EQ(size, 18 + 199999 * 8 + 5u);
+}
+
+}  // namespace
+}  // namespace gridport
