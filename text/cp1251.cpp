@@ -113,6 +113,16 @@ void AppendCp1251(std::string& out, std::u16string_view text) {
       *dst++ = static_cast<char>(c);
       continue;
     }
+    // The Russian alphabet (without Ё/ё) is one contiguous block in both,
+    // and its letters come in words: stay in this loop.
+    if (c >= 0x0410 && c <= 0x044F) {
+      for (;;) {
+        *dst++ = static_cast<char>(c - 0x0350);
+        if (src == end || *src < 0x0410 || *src > 0x044F) break;
+        c = *src++;
+      }
+      continue;
+    }
     std::uint8_t narrow = LookUp(c);
     if (narrow == 0) {
       narrow = '?';

@@ -51,9 +51,14 @@ void AppendUtf8(std::string& out, std::u16string_view text) {
     if (c < 0x80) {
       *dst++ = static_cast<char>(c);
     } else if (c < 0x800) {
-      dst[0] = static_cast<char>(0xC0 | (c >> 6));
-      dst[1] = static_cast<char>(0x80 | (c & 0x3F));
-      dst += 2;
+      // Cyrillic and other two-byte letters come in words: stay in this loop.
+      for (;;) {
+        dst[0] = static_cast<char>(0xC0 | (c >> 6));
+        dst[1] = static_cast<char>(0x80 | (c & 0x3F));
+        dst += 2;
+        if (src == end || *src < 0x80 || *src >= 0x800) break;
+        c = *src++;
+      }
     } else if (c < 0xD800 || c > 0xDFFF) {
       dst = PutThree(dst, c);
     } else if (c <= 0xDBFF && src < end && *src >= 0xDC00 && *src <= 0xDFFF) {

@@ -56,6 +56,8 @@ TEST(Cp1251, CharactersOutsideTheCodePage) {
       {"NUL is kept", std::u16string(1, u'\0'), std::string(1, '\0')},
       {"ASCII runs around Cyrillic", u"abcdefgh\u041F\u0440\u0438\u0432\u0435\u0442ijklmnop",
        "abcdefgh\xCF\xF0\xE8\xE2\xE5\xF2ijklmnop"},
+      {"Cyrillic words with Yo and a look-alike", u"\u0401\u043B\u043A\u0430 \u0451\u0436\u00E9",
+       "\xA8\xEB\xEA\xE0 \xB8\xE6" "e"},
       {"euro, numero, quotes", u"\u20AC\u2116\u00AB\u00BB\u2014", "\x88\xB9\xAB\xBB\x97"},
   };
   for (const Case& c : cases) {

@@ -18,6 +18,8 @@ TEST(Utf8, EncodesUtf16) {
       {"ASCII longer than a block", u"0123456789;abc", "0123456789;abc"},
       {"two-byte Cyrillic", u"\u041F\u0440\u0438", "\xD0\x9F\xD1\x80\xD0\xB8"},
       {"three-byte euro", u"\u20AC", "\xE2\x82\xAC"},
+      {"Cyrillic word, then euro, then pair", u"\u042F\u044F\u20AC\U0001F600",
+       "\xD0\xAF\xD1\x8F\xE2\x82\xAC\xF0\x9F\x98\x80"},
       {"last BMP unit", u"\uFFFF", "\xEF\xBF\xBF"},
       {"surrogate pair", u"\U0001F600", "\xF0\x9F\x98\x80"},
       {"highest code point", u"\U0010FFFF", "\xF4\x8F\xBF\xBF"},
