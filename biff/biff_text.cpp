@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "text/cp1251.h"
-
 namespace gridport {
 
 std::size_t DecodeBiff8Text(const std::uint8_t* p, std::size_t available, std::size_t count,
@@ -31,11 +29,6 @@ std::size_t Decode8BitText(const std::uint8_t* p, std::size_t available, std::si
   count = std::min(count, available);
   out.assign(p, p + count);
   return count;
-}
-
-void DecodeCodePageText(const std::uint8_t* p, std::size_t count, std::u16string& out) {
-  out.resize(count);
-  for (std::size_t i = 0; i < count; ++i) out[i] = Cp1251ToChar(p[i]);
 }
 
 }  // namespace gridport

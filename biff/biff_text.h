@@ -23,7 +23,4 @@ std::size_t DecodeBiff8Text(const std::uint8_t* p, std::size_t available, std::s
 std::size_t Decode8BitText(const std::uint8_t* p, std::size_t available, std::size_t count,
                            std::u16string& out);
 
-// Reads count bytes of the platform's 8-bit code page (Windows-1251) into out.
-void DecodeCodePageText(const std::uint8_t* p, std::size_t count, std::u16string& out);
-
 }  // namespace gridport

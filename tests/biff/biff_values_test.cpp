@@ -53,11 +53,6 @@ TEST(BiffText, DecodesBothFormsAndStopsAtTheRecordEnd) {
   const std::uint8_t latin[] = {'x', 0xE9};
   EXPECT_EQ(Decode8BitText(latin, sizeof latin, 5, out), 2u);
   EXPECT_EQ(out, u"x\u00E9");
-
-  // RSTRING and BIFF2 LABEL bytes are Windows-1251.
-  const std::uint8_t cyrillic[] = {0xCF, 0xF0, 0xE8, 0xE2, 0xE5, 0xF2};
-  DecodeCodePageText(cyrillic, sizeof cyrillic, out);
-  EXPECT_EQ(out, u"Привет");
 }
 
 // ptgRefN / ptgAreaN of a shared formula become ptgRef / ptgArea for the cell.
