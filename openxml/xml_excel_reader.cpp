@@ -64,12 +64,7 @@ char* TExcelXMLReader::TagScratch(std::size_t size) {
 
 void TExcelXMLReader::TagStart(std::string_view name, std::string_view text, bool) {
   int id = XMLTagIdOf(name);
-  auto* tag = new (arena_.Allocate(sizeof(TExXMLTag))) TExXMLTag();
-  tag->owner_ = this;
-  tag->parent_ = current_;
-  tag->id_ = id;
-  tag->name_ = name;
-  tag->text_ = text;
+  auto* tag = new (arena_.Allocate(sizeof(TExXMLTag))) TExXMLTag(this, current_, id, name, text);
   if (current_->last_ != nullptr) {
     current_->last_->next_ = tag;
   } else {
@@ -79,15 +74,18 @@ void TExcelXMLReader::TagStart(std::string_view name, std::string_view text, boo
   if (id != xtUnknown && collected_count_ > 0) {
     auto* values = static_cast<TExXMLValue*>(
         arena_.Allocate(sizeof(TExXMLValue) * static_cast<std::size_t>(collected_count_)));
-    std::copy_n(collected_.begin(), collected_count_, values);
-    std::sort(values, values + collected_count_,
-              [](const TExXMLValue& a, const TExXMLValue& b) { return a.Id < b.Id; });
+    // Insertion sort by id: a tag has a handful of attributes, often already in id order.
+    for (int i = 0; i < collected_count_; ++i) {
+      TExXMLValue v = collected_[static_cast<std::size_t>(i)];
+      int j = i;
+      for (; j > 0 && values[j - 1].Id > v.Id; --j) values[j] = values[j - 1];
+      values[j] = v;
+    }
     tag->values_ = values;
     tag->value_count_ = static_cast<std::uint16_t>(collected_count_);
   }
   ClearCollector();
   tag->mark_ = arena_.Mark();
-  tag->open_ = true;
   current_ = tag;
   if (id != xtUnknown) TagBegun(id);
 }

@@ -1,6 +1,7 @@
 #include "openxml/xml_reader.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #include "workbook/xls_error.h"
@@ -18,6 +19,19 @@ inline std::string_view Trim(std::string_view s) {
 
 inline bool IsQuote(char c) { return c == '"' || c == '\''; }
 
+// Byte classes of the fast scan of a well-formed tag: name bytes, XML white space, ">", "/",
+// and everything that sends the tag to the general scan (quotes, "=", control bytes).
+enum : unsigned char { kcName = 0, kcSpace = 1, kcGt = 2, kcSlash = 3, kcOther = 4 };
+constexpr std::array<unsigned char, 256> kByteClass = [] {
+  std::array<unsigned char, 256> t{};
+  for (int i = 0; i <= 32; ++i) t[static_cast<std::size_t>(i)] = kcOther;
+  t[' '] = t['\t'] = t['\r'] = t['\n'] = kcSpace;
+  t['>'] = kcGt;
+  t['/'] = kcSlash;
+  t['"'] = t['='] = kcOther;
+  return t;
+}();
+
 // Bytes that matter while a tag is scanned: the double quote, ">" and "/".
 constexpr std::array<bool, 256> kTagStops = [] {
   std::array<bool, 256> t{};
@@ -26,7 +40,11 @@ constexpr std::array<bool, 256> kTagStops = [] {
 }();
 
 const char* Find(const char* from, const char* end, char c) {
-  if (from >= end) return nullptr;
+  // Values and cell texts are mostly a few bytes long: look at those before calling memchr.
+  for (int i = 0; i < 16; ++i, ++from) {
+    if (from >= end) return nullptr;
+    if (*from == c) return from;
+  }
   return static_cast<const char*>(std::memchr(from, c, static_cast<std::size_t>(end - from)));
 }
 
@@ -88,8 +106,9 @@ bool TXMLReader::SkipMarkup(const char* p) {
 
 bool TXMLReader::ReadNext() {
   kind_ = tkNone;
-  const char* p = Find(cur_, end_, '<');
-  if (p == nullptr || ++p == end_) {
+  const char* p = cur_;
+  if (p >= end_ || *p != '<') p = Find(p, end_, '<');
+  if (p == nullptr || ++p >= end_) {
     cur_ = end_;
     return false;
   }
@@ -99,8 +118,76 @@ bool TXMLReader::ReadNext() {
     if (--depth_ < 0) throw EXLSError("XML level < 0");
     ++p;
   }
-  // Collect the tag up to a ">" outside double quotes. Slashes outside quotes are not part of
-  // the tag; one right before ">" makes it an empty-element tag.
+  return ReadTagFast(p) || ReadTag(p);
+}
+
+// The common shape of a tag, name (space name="value")* [/]>, scanned in one pass with the
+// same result the general rules give; anything else (a quote out of place, an unquoted value,
+// a slash inside the tag, control bytes) answers false and the general scan reads the tag.
+bool TXMLReader::ReadTagFast(const char* p) {
+  constexpr int kMaxAttributes = 24;
+  struct TPair {  // trivial on purpose: the array is not cleared for every tag
+    const char* name;
+    const char* value;
+    std::uint32_t name_size;
+    std::uint32_t value_size;
+  };
+  TPair pairs[kMaxAttributes];
+  int count = 0;
+  const char* const end = end_;
+  const char* name_start = p;
+  while (p < end && kByteClass[static_cast<unsigned char>(*p)] == kcName) ++p;
+  if (p == name_start) return false;
+  std::string_view name(name_start, static_cast<std::size_t>(p - name_start));
+  bool empty = false;
+  for (;;) {
+    if (p >= end) return false;
+    unsigned char cls = kByteClass[static_cast<unsigned char>(*p)];
+    if (cls == kcGt) break;
+    if (cls == kcSlash) {
+      if (p + 1 >= end || p[1] != '>') return false;
+      empty = true;
+      ++p;
+      break;
+    }
+    if (cls != kcSpace) return false;
+    while (p < end && kByteClass[static_cast<unsigned char>(*p)] == kcSpace) ++p;
+    if (p >= end) return false;
+    cls = kByteClass[static_cast<unsigned char>(*p)];
+    if (cls == kcGt || cls == kcSlash) continue;
+    const char* attr = p;
+    while (p < end && kByteClass[static_cast<unsigned char>(*p)] == kcName) ++p;
+    if (p == attr || p + 1 >= end || p[0] != '=' || p[1] != '"' || count == kMaxAttributes)
+      return false;
+    const char* value = p + 2;
+    const char* quote = Find(value, end, '"');
+    if (quote == nullptr) return false;
+    pairs[count++] = {attr, value, static_cast<std::uint32_t>(p - attr),
+                      static_cast<std::uint32_t>(quote - value)};
+    p = quote + 1;
+  }
+  cur_ = p + 1;
+  if (empty) {
+    kind_ = tkEmptyTag;
+  } else if (kind_ == tkNone) {
+    kind_ = tkStartTag;
+    ++depth_;
+  }
+  name_ = name;
+  values_.clear();
+  for (int i = 0; i < count; ++i) {
+    std::string_view attr_name(pairs[i].name, pairs[i].name_size);
+    std::string_view attr_value(pairs[i].value, pairs[i].value_size);
+    preserve_space_ = attr_name == "xml:space" && attr_value == "preserve";
+    TagAttribute(attr_name, attr_value);
+  }
+  ReportTag();
+  return true;
+}
+
+// The general scan: the tag runs to a ">" outside double quotes; slashes outside quotes are
+// not part of it, and one right before ">" makes it an empty-element tag.
+bool TXMLReader::ReadTag(const char* p) {
   const char* start = p;
   bool quoted = false;
   int slashes = 0;
@@ -153,21 +240,28 @@ bool TXMLReader::ReadNext() {
   name_ = Trim(content.substr(0, space));
   values_.clear();
   if (space < content.size()) ReportAttributes(Trim(content.substr(space + 1)));
+  ReportTag();
+  return true;
+}
 
-  // The text after the tag runs up to the next "<", which stays unread.
-  const char* lt = Find(cur_, end_, '<');
-  if (lt == nullptr) lt = end_;
-  std::string_view text(cur_, static_cast<std::size_t>(lt - cur_));
+// Reads the text after the tag (up to the next "<", which stays unread) and calls back.
+void TXMLReader::ReportTag() {
+  const char* text_start = cur_;
+  const char* lt = cur_;
+  if (lt < end_ && *lt != '<') {
+    lt = Find(lt, end_, '<');
+    if (lt == nullptr) lt = end_;
+  }
   cur_ = lt;
   if (kind_ == tkEndTag) {
     text_ = {};
     TagEnd(name_, false);
-    return true;
+    return;
   }
+  std::string_view text(text_start, static_cast<std::size_t>(lt - text_start));
   text_ = preserve_space_ ? text : Trim(text);
   TagStart(name_, text_, kind_ == tkEmptyTag);
   if (kind_ == tkEmptyTag) TagEnd(name_, true);
-  return true;
 }
 
 // Cuts the attribute text at spaces outside double quotes; each piece is name=value, with one

@@ -54,6 +54,9 @@ class TXMLReader {
   const char* end_ = nullptr;
 
  private:
+  bool ReadTagFast(const char* p);
+  bool ReadTag(const char* p);
+  void ReportTag();
   void ReportAttributes(std::string_view rest);
   bool SkipMarkup(const char* p);
 

@@ -41,6 +41,13 @@ TXMLAreaRef ParseXMLAreaRef(std::string_view ref);
 class TExXMLTag {
  public:
   TExXMLTag() = default;
+  // Every field set one by one: a zero-fill of the whole element (a block store) would cost
+  // more than the rest of reading a cell.
+  TExXMLTag(TExcelXMLReader* owner, TExXMLTag* parent, int id, std::string_view name,
+            std::string_view text)
+      : owner_(owner), parent_(parent), first_(nullptr), last_(nullptr), next_(nullptr),
+        iter_(nullptr), values_(nullptr), name_(name), text_(text), id_(id), expected_(-1),
+        value_count_(0), open_(true), iterating_(false) {}
   TExXMLTag(const TExXMLTag&) = delete;
   TExXMLTag& operator=(const TExXMLTag&) = delete;
 

@@ -1,6 +1,7 @@
 #include "openxml/xml_text.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 
 namespace gridport {
@@ -149,6 +150,34 @@ std::optional<std::int32_t> ParseXMLInt(std::string_view text) {
 }
 
 std::optional<double> ParseXMLFloat(std::string_view text) {
+  // Most cell values are plain decimals of up to 15 digits: such a value and the power of ten
+  // it is divided by are exact doubles, so one division gives the correctly rounded result.
+  {
+    static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::size_t i = 0, n = text.size();
+    bool negative = n > 0 && text[0] == '-';
+    if (negative) i = 1;
+    std::uint64_t mantissa = 0;
+    int digits = 0, fraction = -1;
+    for (; i < n && digits <= 15; ++i) {
+      char c = text[i];
+      if (c >= '0' && c <= '9') {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+        ++digits;
+        if (fraction >= 0) ++fraction;
+      } else if (c == '.' && fraction < 0) {
+        fraction = 0;
+      } else {
+        break;
+      }
+    }
+    if (i == n && digits > 0 && digits <= 15 && fraction != 0) {
+      double value = static_cast<double>(mantissa);
+      if (fraction > 0) value /= kPow10[fraction];
+      return negative ? -value : value;
+    }
+  }
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   double value = 0;
   auto [end, ec] =

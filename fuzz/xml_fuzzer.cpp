@@ -1,0 +1,91 @@
+// Parses the input as a package part with a handler that calls every typed accessor on each
+// element, iterates children, serialises kept elements and frees siblings as the package
+// reader does. Failures must be EXLSError; anything else (a crash, a sanitizer report) is a bug.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "openxml/xml_excel_reader.h"
+#include "openxml/xml_relations.h"
+#include "openxml/xml_text.h"
+#include "workbook/xls_error.h"
+
+namespace {
+
+using namespace gridport;
+
+class TFuzzReader : public TExcelXMLReader {
+ public:
+  std::size_t sink = 0;
+
+ protected:
+  void TagBegun(int) override { sink += CurrentElement()->HasValues(); }
+  bool TagEnded(int id) override {
+    TExXMLTag& t = *CurrentElement();
+    for (int attr : {xaR, xaS, xaT, xaRef, xaVal, xaRgb, xaHt, xaName, xaRelId, xaRelType}) {
+      sink += t.Bool(attr, false) + static_cast<std::size_t>(t.Int(attr, 1));
+      sink += static_cast<std::size_t>(t.Float(attr, 0.5) > 1);
+      sink += t.String(attr).size() + t.DecodedString(attr).size() + t.Hex(attr);
+      sink += static_cast<std::size_t>(t.Enumerated(attr, 3, {"a", "b"}));
+      Try([&] { sink += static_cast<std::size_t>(t.CellRef(attr).Col); });
+      Try([&] { sink += static_cast<std::size_t>(t.AreaRef(attr).Last.Row); });
+      Try([&] { sink += t.RequiredDecodedString(attr).size(); });
+    }
+    std::u16string text = t.DecodedText();
+    DecodeEscapedUnderscores(text);
+    sink += text.size() + static_cast<std::size_t>(t.TextInt()) + t.TextBool();
+    sink += t.ChildFlag(xtB) + (t.Child(xtV) != nullptr) + (t.ChildValue(xtColor, xaRgb) != nullptr);
+    Try([&] { sink += t.RequiredChildValue(xtRFont, xaVal).Raw.size(); });
+    if (id == xtRelationship) {
+      Try([&] {
+        TXMLRelation& r = relations_.Add(t.RequiredString(xaRelId));
+        relations_.SetType(r, t.RequiredString(xaRelType));
+        sink += relations_.Find(r.Id, true)->NumericId;
+      });
+    }
+    switch (id) {
+      case xtC:
+      case xtRow:
+      case xtSi:
+        return true;
+      case xtFonts:
+      case xtNumFmts:
+      case xtSheetViews:
+        sink += t.Serialise().size();
+        Try([&] {
+          t.IterateChildren(id == xtSheetViews ? -1 : id == xtFonts ? xtFont : xtNumFmt);
+          while (TExXMLTag* c = t.NextChild()) sink += c->Name().size();
+        });
+        return false;
+      default:
+        return (sink & 7) == 0;
+    }
+  }
+
+ private:
+  template <typename F>
+  static void Try(F f) {
+    try {
+      f();
+    } catch (const EXLSError&) {
+    }
+  }
+  TXMLRelationsWorkbook relations_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  TFuzzReader reader;
+  const char* text = reinterpret_cast<const char*>(data);
+  try {
+    reader.ParsePart("fuzz.xml", text, size);
+  } catch (const EXLSError&) {
+  }
+  // A second part through the same reader, as the package reader parses one after another.
+  try {
+    reader.ParsePart("again.xml", text, size / 2);
+  } catch (const EXLSError&) {
+  }
+  return 0;
+}
