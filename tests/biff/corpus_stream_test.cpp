@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "biff/names.h"
 #include "biff/xls_stream.h"
 #include "workbook/byte_view.h"
 #include "workbook/xls_error.h"
@@ -72,13 +73,22 @@ struct TWalk {
   int Eofs = 0;
   bool Decrypted = false;
   bool SawFilepass = false;
+  int Names = 0;
+  int SupBooks = 0;
+  std::vector<std::string> NameErrors;
 };
 
 // Reads every record; decrypts after FILEPASS when a password is given.
 // Checks that each record fits in the stream and that ids of a decrypted
 // stream stay plausible (known BIFF ids are below 0x1200).
-TWalk Walk(TXLSStream& stream, const std::u16string& password) {
+// For BIFF8 the name and external-reference records of the globals go to the
+// name tables, as the reader hands them over.
+TWalk Walk(TXLSStream& stream, const std::u16string& password, bool biff8) {
   TWalk walk;
+  TInternalNames names;
+  TExternalNames external;
+  int crn_left = 0;
+  std::uint16_t xct_sheet = 0;
   std::vector<std::uint8_t> body(65536);
   TBiffRecordHeader header;
   while (stream.ReadHeader(header) == 4) {
@@ -91,19 +101,42 @@ TWalk Walk(TXLSStream& stream, const std::u16string& password) {
     std::size_t got = stream.Read(body.data(), header.Length);
     if (got < header.Length) break;  // a body cut short by the end of the stream
     if (header.Id == 0x000A) ++walk.Eofs;
+    if (biff8 && walk.Bofs == 1 && (!walk.SawFilepass || walk.Decrypted)) {
+      try {
+        switch (header.Id) {
+          case 0x0018: names.AddFromRecord(body.data(), got); break;
+          case 0x01AE: external.AddSupBook(body.data(), got); break;
+          case 0x0023: external.AddExternName(body.data(), got); break;
+          case 0x0017: external.AddExternSheet(body.data(), got); break;
+          case 0x0059:
+            crn_left = got >= 4 ? GetU16(body.data()) : 0;
+            xct_sheet = got >= 4 ? GetU16(body.data() + 2) : 0;
+            break;
+          case 0x005A:
+            if (crn_left-- > 0) external.AddCRN(xct_sheet, body.data(), got);
+            break;
+          default: break;
+        }
+      } catch (const EXLSError& error) {
+        walk.NameErrors.push_back(error.what());
+      }
+    }
     if (header.Id == 0x002F && !walk.SawFilepass) {
       walk.SawFilepass = true;
+      walk.Names = static_cast<int>(names.Count());
       if (!password.empty() && GetU16(body.data()) == 1 && GetU16(body.data() + 2) == 1)
         walk.Decrypted = stream.StartDecryption(body.data(), got, password);
     }
   }
+  walk.Names = static_cast<int>(names.Count());
+  walk.SupBooks = static_cast<int>(external.SupBooks().size());
   return walk;
 }
 
 TEST(CorpusStream, EveryBiffWorkbookYieldsItsRecords) {
   std::vector<TCorpusFile> files = BiffFiles();
   ASSERT_GT(files.size(), 100u);
-  int opened = 0, decrypted = 0;
+  int opened = 0, decrypted = 0, total_names = 0;
   for (const TCorpusFile& file : files) {
     SCOPED_TRACE(file.Name + " (" + file.Format + ")");
     TXLSStream stream;
@@ -128,11 +161,14 @@ TEST(CorpusStream, EveryBiffWorkbookYieldsItsRecords) {
     ++opened;
     std::string password = PasswordOf(file.Name);
     bool rc4 = file.Format == "BIFF8-RC4";
-    TWalk walk = Walk(stream, rc4 ? std::u16string(password.begin(), password.end()) : u"");
+    TWalk walk = Walk(stream, rc4 ? std::u16string(password.begin(), password.end()) : u"", version == xvExcel97);
+    EXPECT_TRUE(walk.NameErrors.empty()) << walk.NameErrors.front();
+    total_names += walk.Names;
     EXPECT_GE(walk.Bofs, 1);
     EXPECT_GE(walk.Records, 3);
     std::cout << file.Name << ": " << walk.Records << " records, " << walk.Bofs << " BOF, "
-              << walk.Eofs << " EOF" << (walk.Decrypted ? ", decrypted" : "") << "\n";
+              << walk.Eofs << " EOF, " << walk.Names << " names, " << walk.SupBooks << " SUPBOOK"
+              << (walk.Decrypted ? ", decrypted" : "") << "\n";
     if (rc4 && !password.empty()) {
       EXPECT_TRUE(walk.Decrypted) << "password " << password;
       // A decrypted stream has one EOF per BOF.
@@ -141,7 +177,7 @@ TEST(CorpusStream, EveryBiffWorkbookYieldsItsRecords) {
     }
   }
   std::cout << opened << " of " << files.size() << " corpus BIFF files opened, " << decrypted
-            << " decrypted\n";
+            << " decrypted, " << total_names << " defined names read\n";
 }
 
 }  // namespace
