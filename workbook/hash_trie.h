@@ -1,4 +1,4 @@
-// A 256-way hash trie keyed by the bytes of a 32-bit hash, and the CRC-32
+// A 256-way hash trie keyed by the bytes of a hash key, and the CRC-32
 // register the shared strings and the fonts hash with.
 //
 // The trie indexes items it does not own: the owner (the shared string table,
@@ -7,11 +7,17 @@
 // of its own; only nodes (256 slots each) are allocated, and only where chains
 // fill up.
 //
-// A node at level L (0 for the root) picks its slot by byte L of the hash. A
+// A node at level L (0 for the root) picks its slot by byte L of the key. A
 // chain holds at most 8 items; a ninth item turns it into a child node one
-// level down. At level 3 every byte of the hash has been used, so the items
-// of a chain there all share one hash and no split can separate them: that
-// chain grows without a bound instead.
+// level down. At the last level every byte of the key has been used, so the
+// items of a chain there all share one key and no split can separate them:
+// that chain grows without a bound instead.
+//
+// KeyBytes is 4 for a 32-bit hash (the fonts). The shared strings use 8: the
+// CRC register in the low half (the first four levels) and a second,
+// independent hash of the text in the high half, so that texts made to share
+// a CRC value (CRC is linear: four chosen bytes give any value) still spread
+// over further levels instead of piling into one chain.
 #pragma once
 
 #include <array>
@@ -55,11 +61,13 @@ inline std::uint32_t CrcUtf16(std::uint32_t reg, const char16_t* p, std::size_t 
 }
 
 // Item must have a member `Item* HashNext` that only the trie touches.
-template <typename Item>
+template <typename Item, int KeyBytes = 4>
 class THashTrie {
+  static_assert(KeyBytes >= 1 && KeyBytes <= 8);
+
  public:
   static constexpr int kChainLimit = 8;
-  static constexpr int kLastLevel = 3;
+  static constexpr int kLastLevel = KeyBytes - 1;
 
   THashTrie() = default;
   THashTrie(const THashTrie&) = delete;
@@ -68,9 +76,9 @@ class THashTrie {
 
   std::size_t Count() const { return count_; }
 
-  // The first item of hash `hash` for which same(item) holds, or nullptr.
+  // The first item filed under `hash` for which same(item) holds, or nullptr.
   template <typename Same>
-  Item* Find(std::uint32_t hash, Same&& same) const {
+  Item* Find(std::uint64_t hash, Same&& same) const {
     const TTreeItem* node = root_.get();
     while (node) {
       const TSlot& slot = node->Slots[SlotOf(hash, node->Level)];
@@ -89,7 +97,7 @@ class THashTrie {
   // trie keeps `hash` only through the path it takes, so Remove needs the same
   // value again: the owner keeps it (hash_of(item) must return it).
   template <typename HashOf>
-  void Insert(Item* item, std::uint32_t hash, HashOf&& hash_of) {
+  void Insert(Item* item, std::uint64_t hash, HashOf&& hash_of) {
     if (!root_) root_ = std::make_unique<TTreeItem>(0);
     TTreeItem* node = root_.get();
     for (;;) {
@@ -125,7 +133,7 @@ class THashTrie {
 
   // Unlinks `item` (by identity) filed under `hash`; frees nodes left empty.
   // Returns false when the item is not in the trie.
-  bool Remove(Item* item, std::uint32_t hash) {
+  bool Remove(Item* item, std::uint64_t hash) {
     TTreeItem* path[kLastLevel + 1];
     TTreeItem* node = root_.get();
     int depth = 0;
@@ -166,7 +174,7 @@ class THashTrie {
 
   // Forgets every item (the items themselves are the owner's) and frees the nodes.
   void Clear() {
-    if (root_) Dismantle(std::move(root_));
+    root_.reset();
     count_ = 0;
   }
 
@@ -183,7 +191,9 @@ class THashTrie {
     TSlot Slots[256];
   };
 
-  static unsigned SlotOf(std::uint32_t hash, int level) { return (hash >> (8 * level)) & 0xFFu; }
+  static unsigned SlotOf(std::uint64_t hash, int level) {
+    return static_cast<unsigned>(hash >> (8 * level)) & 0xFFu;
+  }
   static int ChainLength(const Item* chain) {
     int n = 0;
     for (; chain && n < kChainLimit; chain = chain->HashNext) ++n;
@@ -191,7 +201,7 @@ class THashTrie {
   }
   template <typename F>
   static void Walk(const TTreeItem* node, F& f) {
-    // Depth is at most four levels, fixed by the hash width, not by the input.
+    // Depth is at most KeyBytes levels, fixed by the key width, not by the input.
     for (const TSlot& slot : node->Slots) {
       if (slot.Child) {
         Walk(slot.Child.get(), f);
@@ -204,11 +214,6 @@ class THashTrie {
       }
     }
   }
-  static void Dismantle(std::unique_ptr<TTreeItem> node) {
-    for (TSlot& slot : node->Slots)
-      if (slot.Child) Dismantle(std::move(slot.Child));
-  }
-
   std::unique_ptr<TTreeItem> root_;
   std::size_t count_ = 0;
 };

@@ -162,19 +162,29 @@ struct TSST::TKey {
   const std::uint8_t* U8 = nullptr;  // as Latin-1 bytes (8-bit entries only)
   std::span<const TSSTRun> Runs;
   std::span<const std::uint8_t> Phonetic;
-  std::uint32_t Hash = 0;
+  std::uint64_t Hash = 0;
 
-  // CRC register over the text as stored (1 or 2 bytes per character).
+  // The CRC register over the text as stored (1 or 2 bytes per character),
+  // and beside it an FNV-1a hash of the same bytes for the trie's deeper
+  // levels.
   void ComputeHash() {
-    std::uint32_t reg = kCrcStart;
+    std::uint32_t crc = kCrcStart;
+    std::uint32_t fnv = 2166136261u;
+    auto step = [&crc, &fnv](std::uint8_t b) {
+      crc = CrcByte(crc, b);
+      fnv = (fnv ^ b) * 16777619u;
+    };
     if (Flags & sstWide) {
-      reg = CrcUtf16(reg, U16, Length);
+      for (std::uint32_t i = 0; i < Length; ++i) {
+        step(static_cast<std::uint8_t>(U16[i] & 0xFF));
+        step(static_cast<std::uint8_t>(U16[i] >> 8));
+      }
     } else if (U8) {
-      reg = CrcBytes(reg, U8, Length);
+      for (std::uint32_t i = 0; i < Length; ++i) step(U8[i]);
     } else {
-      for (std::uint32_t i = 0; i < Length; ++i) reg = CrcByte(reg, static_cast<std::uint8_t>(U16[i]));
+      for (std::uint32_t i = 0; i < Length; ++i) step(static_cast<std::uint8_t>(U16[i]));
     }
-    Hash = reg;
+    Hash = crc | (static_cast<std::uint64_t>(fnv) << 32);
   }
 
   bool Same(const TSSTEntry& e) const {

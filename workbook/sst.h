@@ -83,11 +83,11 @@ class TSSTEntry {
 
  private:
   friend class TSST;
-  friend class THashTrie<TSSTEntry>;
+  friend class THashTrie<TSSTEntry, 8>;
   TSSTEntry() = default;
 
   TSSTEntry* HashNext = nullptr;
-  std::uint32_t hash_ = 0;
+  std::uint64_t hash_ = 0;  // CRC register (low half) and second text hash (high half)
   std::uint32_t slot_ = 0xFFFF;
   std::int32_t references_ = 0;
   std::uint32_t characters_ = 0;
@@ -167,7 +167,7 @@ class TSST {
   void RemoveEntry(TSSTEntry* entry);
 
   TXFonts& fonts_;
-  THashTrie<TSSTEntry> trie_;
+  THashTrie<TSSTEntry, 8> trie_;
   std::vector<TSSTEntry*> by_position_;
   std::uint32_t total_count_ = 0;
   std::uint32_t max_record_size_;
