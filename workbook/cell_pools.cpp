@@ -1,0 +1,64 @@
+#include "workbook/cell_pools.h"
+
+#include <cstring>
+
+#include "workbook/xls_error.h"
+
+namespace gridport {
+
+template <std::size_t SlotSize, unsigned Shift>
+std::uint32_t TSlotPool<SlotSize, Shift>::Allocate(bool zeroed) {
+  std::uint32_t handle;
+  if (free_ != 0) {
+    handle = free_;
+    std::memcpy(&free_, Get(handle), sizeof free_);
+  } else {
+    if (next_ == 0) throw EXLSError("Too many cells or blocks in one sheet");  // 2^32 wrapped
+    if ((next_ >> Shift) == chunks_.size())
+      chunks_.push_back(std::make_unique<unsigned char[]>(static_cast<std::size_t>(kChunkSlots) * SlotSize));
+    handle = next_++;
+  }
+  if (zeroed) std::memset(Get(handle), 0, SlotSize);
+  ++live_;
+  return handle;
+}
+
+template <std::size_t SlotSize, unsigned Shift>
+void TSlotPool<SlotSize, Shift>::Free(std::uint32_t handle) {
+  std::memcpy(Get(handle), &free_, sizeof free_);
+  free_ = handle;
+  --live_;
+}
+
+template class TSlotPool<sizeof(TCell), 12>;  // cells; also the 16-byte short column groups
+template class TSlotPool<2048, 6>;   // full column groups
+template class TSlotPool<128, 10>;   // cell blocks
+
+void* TByteArena::Allocate(std::size_t size) {
+  size = (size + 7) & ~static_cast<std::size_t>(7);
+  if (size == 0) size = 8;
+  if (size > kChunkSize / 4) {  // large buffers get a chunk of their own
+    chunks_.push_back(std::make_unique<unsigned char[]>(size));
+    reserved_ += size;
+    return chunks_.back().get();
+  }
+  if (size > left_) {
+    chunks_.push_back(std::make_unique<unsigned char[]>(kChunkSize));
+    reserved_ += kChunkSize;
+    current_ = chunks_.back().get();
+    left_ = kChunkSize;
+  }
+  void* p = current_;
+  current_ += size;
+  left_ -= size;
+  return p;
+}
+
+void TByteArena::Clear() {
+  chunks_.clear();
+  current_ = nullptr;
+  left_ = 0;
+  reserved_ = 0;
+}
+
+}  // namespace gridport

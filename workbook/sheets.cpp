@@ -1,0 +1,295 @@
+#include "workbook/sheets.h"
+
+#include <bit>
+
+#include "workbook/byte_view.h"
+#include "workbook/workbook.h"
+#include "workbook/xls_error.h"
+
+namespace gridport {
+
+// ---- text views -------------------------------------------------------------
+
+void TCellTextView::AppendTo(std::u16string& out) const {
+  const std::size_t start = out.size();
+  out.resize(start + Length);
+  const auto* p = static_cast<const unsigned char*>(Data);
+  char16_t* dest = out.data() + start;
+  if (Wide) {
+    for (std::uint32_t i = 0; i < Length; ++i) dest[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+  } else {
+    for (std::uint32_t i = 0; i < Length; ++i) dest[i] = p[i];
+  }
+}
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little,
+              "text views hand out native char16_t buffers as little-endian code units");
+
+TCellTextView WideView(std::u16string_view text) {
+  return {text.data(), static_cast<std::uint32_t>(text.size()), true};
+}
+
+TCellTextView NumberView(double value, TNumberTextBuffer& buffer) {
+  return {buffer.data(), static_cast<std::uint32_t>(FormatNumberText(value, buffer.data())), true};
+}
+
+TCellTextView BooleanView(std::uint8_t value) { return WideView(value != 0 ? StrTRUE() : StrFALSE()); }
+
+// Codes above 7 never come from the readers' checked paths; they read as 0.
+TCellTextView ErrorView(std::uint8_t code) {
+  return WideView(CellErrorTexts[code < kCellErrorCount ? code : 0]);
+}
+
+}  // namespace
+
+// Messages are UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf8Of(std::u16string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+// ---- stored dimensions ------------------------------------------------------
+
+std::uint32_t TSheetRecords::DimFirstRow() const { return GetU32(Dimensions.data()); }
+std::uint32_t TSheetRecords::DimLastRowPlus1() const { return GetU32(Dimensions.data() + 4); }
+std::uint16_t TSheetRecords::DimFirstCol() const { return GetU16(Dimensions.data() + 8); }
+std::uint16_t TSheetRecords::DimLastColPlus1() const { return GetU16(Dimensions.data() + 10); }
+
+namespace {
+void PutU32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+void PutU16(std::uint8_t* p, std::uint16_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+}  // namespace
+
+void TSheetRecords::SetDimensions(std::uint32_t firstRow, std::uint32_t lastRowPlus1, std::uint16_t firstCol,
+                                  std::uint16_t lastColPlus1) {
+  PutU32(Dimensions.data(), firstRow);
+  PutU32(Dimensions.data() + 4, lastRowPlus1);
+  PutU16(Dimensions.data() + 8, firstCol);
+  PutU16(Dimensions.data() + 10, lastColPlus1);
+}
+
+// ---- sheet ------------------------------------------------------------------
+
+TSheet::TSheet(TSheets& owner, std::uint8_t kind, std::uint32_t id, TCellValues& cells)
+    : owner_(&owner), kind_(kind), id_(id), cells_(&cells) {}
+
+TXLSWorkbook& TSheet::Workbook() const { return owner_->workbook_; }
+
+std::size_t TSheet::Index() const {
+  for (std::size_t i = 0; i < owner_->items_.size(); ++i)
+    if (owner_->items_[i].get() == this) return i;
+  return owner_->items_.size();
+}
+
+void TSheet::SetName(std::u16string_view name) {
+  const std::u16string upperNew = UpperCaseWide(name);
+  if (UpperCaseWide(name_) == upperNew) return;
+  for (const auto& other : owner_->items_) {
+    if (other.get() != this && UpperCaseWide(other->name_) == upperNew) {
+      throw EXLSError("Sheet name \"" + Utf8Of(name) + "\" allready exists");
+    }
+  }
+  name_.assign(name);
+  const std::size_t index = Index();
+  if (index < owner_->sheetNames_.size()) owner_->sheetNames_[index] = name_;
+}
+
+// The stored first row/column are capped at 65535/255 and the "last + 1"
+// values follow the stored first one, as the DIMENSIONS record keeps them.
+void TSheet::SetFirstUsedRow(std::int32_t value) {
+  firstUsedRow_ = value;
+  const auto v = static_cast<std::uint32_t>(value);
+  PutU32(records_.Dimensions.data(), v > 65535 ? 65535 : v);
+}
+void TSheet::SetLastUsedRow(std::int32_t value) {
+  lastUsedRow_ = value;
+  const bool capped = static_cast<std::uint32_t>(firstUsedRow_) > 65534;
+  PutU32(records_.Dimensions.data() + 4, capped ? 65535 : static_cast<std::uint32_t>(value) + 1);
+}
+void TSheet::SetFirstUsedCol(std::int32_t value) {
+  firstUsedCol_ = value;
+  const auto v = static_cast<std::uint32_t>(value);
+  PutU16(records_.Dimensions.data() + 8, static_cast<std::uint16_t>(v > 255 ? 255 : v));
+}
+void TSheet::SetLastUsedCol(std::int32_t value) {
+  lastUsedCol_ = value;
+  const bool capped = static_cast<std::uint32_t>(firstUsedCol_) > 254;
+  PutU16(records_.Dimensions.data() + 10, static_cast<std::uint16_t>(capped ? 255 : static_cast<std::uint32_t>(value) + 1));
+}
+
+void TSheet::ComputeUsedArea() {
+  cells_->ScanUsedArea();
+  SetFirstUsedCol(cells_->MinCol());
+  SetLastUsedCol(cells_->MaxCol());
+  SetFirstUsedRow(cells_->MinRow());
+  SetLastUsedRow(cells_->MaxRow());
+}
+
+TCellTextView TSheet::CellTextView(const TCell* cell, TNumberTextBuffer& buffer) const {
+  if (cell == nullptr) return {};
+  switch (cell->CellKind()) {
+    case ckNumber:
+      return NumberView(static_cast<const TFloatCell*>(cell)->Value(), buffer);
+    case ckString: {
+      const TSSTTextView text = static_cast<const TStringCell*>(cell)->Entry()->Text();
+      return {text.Data, text.Length, text.Wide};
+    }
+    case ckBoolean:
+      return BooleanView(static_cast<const TBooleanCell*>(cell)->Value());
+    case ckError:
+      return ErrorView(static_cast<const TErrorCell*>(cell)->ErrorCode());
+    case ckNumberFormula:
+    case ckNumberArrayFormula:
+      return NumberView(static_cast<const TFormulaCell*>(cell)->Formula().Number, buffer);
+    case ckStringFormula:
+    case ckStringArrayFormula: {
+      const TFormulaData& data = static_cast<const TFormulaCell*>(cell)->Formula();
+      return {data.Text, data.TextLength, true};
+    }
+    case ckBooleanFormula:
+      return BooleanView(static_cast<const TFormulaCell*>(cell)->Formula().ResultByte);
+    case ckErrorFormula:
+      return ErrorView(static_cast<const TFormulaCell*>(cell)->Formula().ResultByte);
+    default:  // blank
+      return {};
+  }
+}
+
+std::u16string TSheet::CellText(std::uint16_t col, std::uint32_t row) {
+  TNumberTextBuffer buffer;
+  return CellTextView(cells_->Find(col, row), buffer).ToString();
+}
+
+TCellKind TSheet::CellKind(std::uint16_t col, std::uint32_t row) {
+  const TCell* cell = cells_->Find(col, row);
+  return cell == nullptr ? ckNone : cell->CellKind();
+}
+
+double TSheet::CellNumber(std::uint16_t col, std::uint32_t row) {
+  const TCell* cell = cells_->Find(col, row);
+  if (cell == nullptr) return 0;
+  switch (cell->CellKind()) {
+    case ckNumber:
+      return static_cast<const TFloatCell*>(cell)->Value();
+    case ckNumberFormula:
+    case ckNumberArrayFormula:
+      return static_cast<const TFormulaCell*>(cell)->Formula().Number;
+    default:
+      return 0;
+  }
+}
+
+void TSheet::DeleteCell(std::uint16_t col, std::uint32_t row) {
+  try {
+    if (TCell* cell = cells_->Find(col, row); cell != nullptr && cell->CellKind() == ckString)
+      Workbook().SST().Release(static_cast<TStringCell*>(cell)->Entry());
+    cells_->DeleteCell(col, row);
+  } catch (...) {
+    throw EXLSError("Error on deleting cell " + std::to_string(col) + ":" + std::to_string(row));
+  }
+}
+
+void TSheet::Reset() {
+  cells_->ClearCells();
+  cells_->SharedFormulas.clear();
+  firstUsedRow_ = lastUsedRow_ = firstUsedCol_ = lastUsedCol_ = 0;
+  records_ = TSheetRecords{};
+}
+
+// ---- sheet collection -------------------------------------------------------
+
+TSheet& TSheets::operator[](std::size_t index) const {
+  if (index >= items_.size()) throw EListError(static_cast<long long>(index));
+  return *items_[index];
+}
+
+TSheet& TSheets::AddSheet(std::uint8_t kind) {
+  sheetNames_.emplace_back();
+  TCellValues& cells = workbook_.FormulaHandler().CellValues().Add();
+  const std::uint32_t id = nextId_++;
+  items_.push_back(std::make_unique<TSheet>(*this, kind, id, cells));
+  TSheet& sheet = *items_.back();
+  const std::string number = std::to_string(static_cast<std::uint64_t>(id) + 1);
+  sheet.name_ = u"Sheet";
+  for (char c : number) sheet.name_.push_back(static_cast<char16_t>(c));
+  sheetNames_.back() = sheet.name_;
+  return sheet;
+}
+
+void TSheets::ResetSheets() {
+  for (auto& sheet : items_) sheet->Reset();
+  workbook_.ClearSharedStrings();
+  workbook_.FormulaHandler().CellValues().Clear();
+  sheetNames_.clear();
+  items_.clear();
+}
+
+void TSheets::ResetToDefault() {
+  ResetSheets();
+  AddSheet(0);
+}
+
+TSheet* TSheets::FindSheet(std::u16string_view name) const {
+  const std::u16string upper = UpperCaseWide(name);
+  for (const auto& sheet : items_)
+    if (UpperCaseWide(sheet->name_) == upper) return sheet.get();
+  return nullptr;
+}
+
+// ---- case ------------------------------------------------------------------
+
+std::u16string UpperCaseWide(std::u16string_view text) {
+  std::u16string out(text);
+  for (char16_t& c : out) {
+    if (c < 0x80) {
+      if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 0x20);
+    } else if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) ||
+               (c >= 0x430 && c <= 0x44F)) {
+      c = static_cast<char16_t>(c - 0x20);
+    } else if (c == 0xFF) {
+      c = 0x178;
+    } else if (c == 0x3C2) {
+      c = 0x3A3;
+    } else if (c >= 0x450 && c <= 0x45F) {
+      c = static_cast<char16_t>(c - 0x50);
+    } else if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177) || (c >= 0x460 && c <= 0x4BF) ||
+               (c >= 0x4D0 && c <= 0x52F)) {
+      if (c & 1) c = static_cast<char16_t>(c - 1);  // pairs: even upper, odd lower
+    } else if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) {
+      if (!(c & 1)) c = static_cast<char16_t>(c - 1);  // pairs: odd upper, even lower
+    }
+  }
+  return out;
+}
+
+}  // namespace gridport
