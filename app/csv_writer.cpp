@@ -14,8 +14,13 @@ TCsvWriter::TCsvWriter(TCsvFile& file, TCsvEncoding encoding, uint32_t cols, THo
       file_name_(&file_name),
       sheet_(sheet),
       total_(total) {
-  buffer_.reserve(kFlushSize + (kFlushSize >> 2));
-  if (encoding_ == ceUtf8) buffer_ += "\xEF\xBB\xBF";
+  buffer_.resize(kFlushSize + (kFlushSize >> 2));
+  data_ = buffer_.data();
+  capacity_ = buffer_.size();
+  if (encoding_ == ceUtf8) {
+    std::memcpy(data_, "\xEF\xBB\xBF", 3);
+    size_ = 3;
+  }
 }
 
 TCsvWriter::~TCsvWriter() {
@@ -27,53 +32,67 @@ TCsvWriter::~TCsvWriter() {
   }
 }
 
-void TCsvWriter::AppendText(std::u16string_view text) {
+void TCsvWriter::MakeRoom(size_t n) {
+  Flush();
+  if (capacity_ < n) {
+    buffer_.resize(n + kFlushSize);
+    data_ = buffer_.data();
+    capacity_ = buffer_.size();
+  }
+}
+
+void TCsvWriter::AppendWide() {
+  encoded_.clear();
   if (encoding_ == ceUtf8)
-    AppendUtf8(buffer_, text);
+    AppendUtf8(encoded_, wide_);
   else
-    AppendCp1251(buffer_, text);
+    AppendCp1251(encoded_, wide_);
+  std::memcpy(Room(encoded_.size()), encoded_.data(), encoded_.size());
+  size_ += encoded_.size();
+}
+
+void TCsvWriter::Text(std::u16string_view text) {
+  char* out = Room(text.size());
+  size_t i = 0;
+  for (; i < text.size() && text[i] < 0x80; ++i) out[i] = static_cast<char>(text[i]);
+  size_ += i;
+  if (i < text.size()) {
+    wide_.assign(text.substr(i));
+    AppendWide();
+  }
+  EndCell();
 }
 
 void TCsvWriter::WideBytes(const unsigned char* bytes, size_t count) {
-  // Through a stack buffer in pieces; a piece never ends between the two
-  // halves of a surrogate pair.
-  constexpr size_t kPiece = 256;
-  char16_t piece[kPiece];
-  while (count > 0) {
-    size_t units = count < kPiece ? count : kPiece;
-    for (size_t i = 0; i < units; ++i)
-      piece[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-    if (units < count && units > 1 && piece[units - 1] >= 0xD800 && piece[units - 1] <= 0xDBFF) --units;
-    AppendText(std::u16string_view(piece, units));
-    bytes += 2 * units;
-    count -= units;
+  char* out = Room(count);
+  size_t i = 0;
+  for (; i < count && bytes[2 * i + 1] == 0 && bytes[2 * i] < 0x80; ++i) out[i] = static_cast<char>(bytes[2 * i]);
+  size_ += i;
+  if (i < count) {
+    wide_.clear();
+    for (; i < count; ++i) wide_ += static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    AppendWide();
   }
   EndCell();
 }
 
 void TCsvWriter::Latin1(std::string_view text) {
-  size_t ascii = 0;
-  while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80) ++ascii;
-  buffer_.append(text.data(), ascii);
-  for (const char byte : text.substr(ascii)) {
-    const auto c = static_cast<unsigned char>(byte);
-    if (c < 0x80) {
-      buffer_ += byte;
-    } else if (encoding_ == ceUtf8) {
-      buffer_ += static_cast<char>(0xC0 | (c >> 6));
-      buffer_ += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      const char16_t wide = c;
-      AppendCp1251(buffer_, std::u16string_view(&wide, 1));
-    }
+  char* out = Room(text.size());
+  size_t i = 0;
+  for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) out[i] = text[i];
+  size_ += i;
+  if (i < text.size()) {
+    wide_.clear();
+    for (; i < text.size(); ++i) wide_ += static_cast<char16_t>(static_cast<unsigned char>(text[i]));
+    AppendWide();
   }
   EndCell();
 }
 
 void TCsvWriter::Flush() {
-  if (buffer_.empty()) return;
-  file_.Write(buffer_.data(), buffer_.size());
-  buffer_.clear();
+  if (size_ == 0) return;
+  file_.Write(data_, size_);
+  size_ = 0;
 }
 
 void TCsvWriter::Finish() {

@@ -1,10 +1,12 @@
 // The CSV writer of the sheet export: one field per cell, ";" after every field
 // but the last of its line, CR LF after the last, no quoting. Texts are encoded
-// into one growing buffer that goes to the file in large pieces; the host gets
-// one progress event per cell.
+// straight into one buffer that goes to the file in large pieces; ASCII runs
+// are copied inline, other text goes through the encoders of text/. The host
+// gets one progress event per cell.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -31,14 +33,12 @@ class TCsvWriter {
   // One cell each. Text: UTF-16; WideBytes: UTF-16 as little-endian byte
   // pairs at any alignment (count in code units); Latin1: 8-bit text whose
   // bytes are the characters U+0000 to U+00FF; Ascii: 7-bit text.
-  void Text(std::u16string_view text) {
-    AppendText(text);
-    EndCell();
-  }
+  void Text(std::u16string_view text);
   void WideBytes(const unsigned char* bytes, size_t count);
   void Latin1(std::string_view text);
   void Ascii(std::string_view text) {
-    buffer_.append(text.data(), text.size());
+    std::memcpy(Room(text.size()), text.data(), text.size());
+    size_ += text.size();
     EndCell();
   }
   void Empty() { EndCell(); }
@@ -56,19 +56,28 @@ class TCsvWriter {
  private:
   static constexpr size_t kFlushSize = 1 << 20;
 
-  void AppendText(std::u16string_view text);
+  // Room for `n` bytes of text plus a separator or line end after them.
+  char* Room(size_t n) {
+    if (capacity_ - size_ < n + 2) MakeRoom(n + 2);
+    return data_ + size_;
+  }
+  void MakeRoom(size_t n);
+  // Encodes wide_ through text/ (the part of a field after its ASCII start).
+  void AppendWide();
+
   void EndCell() {
     ++cell_;
-    if (host_ != nullptr) host_->CellProgress(progress_(cell_));
+    if (host_ != nullptr) host_->CellProgress(TCellProgress{file_name_, sheet_, cell_, total_});
+    if (capacity_ - size_ < 2) MakeRoom(2);
     if (++col_ == cols_) {
       col_ = 0;
-      buffer_ += "\r\n";
-      if (buffer_.size() >= kFlushSize) Flush();
+      data_[size_++] = '\r';
+      data_[size_++] = '\n';
+      if (size_ >= kFlushSize) Flush();
     } else {
-      buffer_ += ';';
+      data_[size_++] = ';';
     }
   }
-  TCellProgress progress_(uint64_t cell) const { return {file_name_, sheet_, cell, total_}; }
 
   TCsvFile& file_;
   TCsvEncoding encoding_;
@@ -80,7 +89,12 @@ class TCsvWriter {
   uint32_t sheet_;
   uint64_t total_;
   bool finished_ = false;
-  std::string buffer_;
+  std::string buffer_;   // storage of the output bytes; size_ of them are used
+  char* data_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+  std::u16string wide_;  // reused for text that is not ASCII
+  std::string encoded_;
 };
 
 }  // namespace gridport
