@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds a Release build and runs gridport with the given arguments.
+# Installs what is missing, builds a Release build and runs gridport with the
+# given arguments. Without arguments it converts the sample of examples/ in a
+# fresh output folder and prints where the CSV files went.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/deps.sh"
@@ -8,8 +10,12 @@ gridport_install_deps
 build=${GRIDPORT_RELEASE_BUILD:-$root/build/release}
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGRIDPORT_TESTS=OFF >/dev/null
 cmake --build "$build"
-if [ ! -x "$build/gridport" ]; then
-  echo "gridport is not built yet: the program entry does not exist in this version." >&2
-  exit 1
+if [ $# -gt 0 ]; then
+  exec "$build/gridport" "$@"
 fi
-exec "$build/gridport" "$@"
+
+out=$(mktemp -d "${TMPDIR:-/tmp}/gridport-sample.XXXXXX")
+cp "$root/examples/sample.xls" "$root/examples/AutoSettings.ini" "$out/"
+(cd "$out" && "$build/gridport" AUTO)
+echo "Converted examples/sample.xls in $out:"
+ls -1 "$out"/*.csv
