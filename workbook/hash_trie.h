@@ -1,5 +1,6 @@
-// A 256-way hash trie keyed by the bytes of a hash key, and the CRC-32
-// register the shared strings and the fonts hash with.
+// A 256-way hash trie keyed by the bytes of a hash key (the font table's
+// hash index), and the CRC-32 register the shared strings and the fonts hash
+// with.
 //
 // The trie indexes items it does not own: the owner (the shared string table,
 // the font list) allocates and frees them. Items are linked into their chain
@@ -13,11 +14,8 @@
 // items of a chain there all share one key and no split can separate them:
 // that chain grows without a bound instead.
 //
-// KeyBytes is 4 for a 32-bit hash (the fonts). The shared strings use 8: the
-// CRC register in the low half (the first four levels) and a second,
-// independent hash of the text in the high half, so that texts made to share
-// a CRC value (CRC is linear: four chosen bytes give any value) still spread
-// over further levels instead of piling into one chain.
+// KeyBytes is 4 for a 32-bit hash (the font index); up to 8 key bytes give
+// up to 8 levels.
 #pragma once
 
 #include <array>

@@ -8,6 +8,7 @@
 
 #include "workbook/byte_view.h"
 #include "workbook/fonts.h"
+#include "workbook/hash_trie.h"
 #include "workbook/record_source.h"
 #include "workbook/xls_error.h"
 
@@ -165,8 +166,8 @@ struct TSST::TKey {
   std::uint64_t Hash = 0;
 
   // The CRC register over the text as stored (1 or 2 bytes per character),
-  // and beside it an FNV-1a hash of the same bytes for the trie's deeper
-  // levels.
+  // and beside it an FNV-1a hash of the same bytes: texts made to share a
+  // CRC value (four chosen bytes give any value) still differ in the key.
   void ComputeHash() {
     std::uint32_t crc = kCrcStart;
     std::uint32_t fnv = 2166136261u;
@@ -222,7 +223,7 @@ void TSST::FreeEntry(TSSTEntry* entry) {
 }
 
 TSSTEntry* TSST::AddOrFind(const TKey& key, std::int32_t references) {
-  TSSTEntry* found = trie_.Find(key.Hash, [&key](const TSSTEntry& e) { return key.Same(e); });
+  TSSTEntry* found = index_.Find(key.Hash, [&key](const TSSTEntry& e) { return key.Same(e); });
   if (found) {
     ++found->references_;
     return found;
@@ -249,7 +250,7 @@ TSSTEntry* TSST::AddOrFind(const TKey& key, std::int32_t references) {
     for (std::uint32_t i = 0; i < key.Length; ++i) text[i] = static_cast<std::uint8_t>(key.U16[i]);
   }
   if (!key.Phonetic.empty()) std::memcpy(text + text_bytes, key.Phonetic.data(), key.Phonetic.size());
-  trie_.Insert(entry, key.Hash, [](const TSSTEntry& e) { return e.hash_; });
+  index_.Insert(entry);
   // The runs' fonts are counted by the entry that keeps them; a repeated
   // string that is found instead of added takes no usage.
   for (const TSSTRun& run : key.Runs) TXFonts::AddUsage(*run.Font);
@@ -434,7 +435,7 @@ void TSST::Release(TSSTEntry* entry) {
 
 void TSST::RemoveEntry(TSSTEntry* entry) {
   for (const TSSTRun& run : entry->Runs()) fonts_.ReleaseUsage(*run.Font);
-  trie_.Remove(entry, entry->hash_);
+  index_.Remove(entry);
   FreeEntry(entry);
   if (total_count_ > 0) --total_count_;
 }
@@ -455,9 +456,10 @@ void TSST::DropIndex() {
 }
 
 void TSST::ClearTable() {
-  // Every entry is in the trie exactly once; the index only refers to them.
-  trie_.ForEach([this](TSSTEntry* entry) { FreeEntry(entry); });
-  trie_.Clear();
+  // Every entry is in the hash index exactly once; the by-position index
+  // only refers to them.
+  index_.ForEach([this](TSSTEntry* entry) { FreeEntry(entry); });
+  index_.Clear();
   std::vector<TSSTEntry*>().swap(by_position_);
   total_count_ = 0;
 }

@@ -1,5 +1,5 @@
 // The shared string table TSST: every distinct cell string of a workbook once,
-// as a reference-counted entry found by content through a hash trie, plus
+// as a reference-counted entry found by content through a hash index, plus
 // the by-position index that BIFF LABELSST records and Open XML shared-string
 // cells refer to while a file is read.
 //
@@ -22,7 +22,7 @@
 #include <string_view>
 #include <vector>
 
-#include "workbook/hash_trie.h"
+#include "workbook/hash_index.h"
 
 namespace gridport {
 
@@ -80,14 +80,15 @@ class TSSTEntry {
   // range" at or above the run count.
   const TSSTRun& RunAt(std::size_t index) const;
   std::span<const std::uint8_t> Phonetic() const;
+  // CRC register of the text as stored (low half) and a second hash of the
+  // same bytes (high half).
+  std::uint64_t HashKey() const { return hash_; }
 
  private:
   friend class TSST;
-  friend class THashTrie<TSSTEntry, 8>;
   TSSTEntry() = default;
 
-  TSSTEntry* HashNext = nullptr;
-  std::uint64_t hash_ = 0;  // CRC register (low half) and second text hash (high half)
+  std::uint64_t hash_ = 0;
   std::uint32_t slot_ = 0xFFFF;
   std::int32_t references_ = 0;
   std::uint32_t characters_ = 0;
@@ -96,6 +97,10 @@ class TSSTEntry {
   std::uint8_t flags_ = 0;
   bool indexed_ = false;  // held by the by-position index: not removed at 0 references
   bool released_ = false;  // fell to 0 references while indexed: DropIndex removes it
+};
+
+struct TSSTEntryKey {
+  std::uint64_t operator()(const TSSTEntry& entry) const { return entry.HashKey(); }
 };
 
 // A piece of a formatted Open XML string: its text and its font.
@@ -146,7 +151,7 @@ class TSST {
   // Ends a read: empties the by-position index. The entries stay, except
   // those whose last reference was released while the index held them.
   void DropIndex();
-  // Frees every entry; empties the trie, the index; total count 0. Fonts are
+  // Frees every entry; empties both indices; total count 0. Fonts are
   // not touched.
   void ClearTable();
 
@@ -157,7 +162,7 @@ class TSST {
   std::uint32_t MaxRecordSize() const { return max_record_size_; }
   void SetMaxRecordSize(std::uint32_t size) { max_record_size_ = size; }
   // Number of distinct entries.
-  std::size_t UniqueCount() const { return trie_.Count(); }
+  std::size_t UniqueCount() const { return index_.Count(); }
 
  private:
   struct TKey;
@@ -167,7 +172,7 @@ class TSST {
   void RemoveEntry(TSSTEntry* entry);
 
   TXFonts& fonts_;
-  THashTrie<TSSTEntry, 8> trie_;
+  THashIndex<TSSTEntry, TSSTEntryKey> index_;  // every entry, by content
   std::vector<TSSTEntry*> by_position_;
   std::uint32_t total_count_ = 0;
   std::uint32_t max_record_size_;
