@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "text/in_out_error.h"
 #include "workbook/byte_view.h"
 #include "workbook/xls_error.h"
 
@@ -89,12 +90,14 @@ std::uint64_t TCompoundStream::Seek(std::int64_t offset, int origin) {
 
 TFileBytes::TFileBytes(const std::filesystem::path& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    throw EXLSError("Cannot open file \"" + path.string() + "\": " + std::strerror(errno));
+  if (fd < 0) throw EInOutError::ForFile("Cannot open", path, errno);
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  const bool stat_failed = ::fstat(fd, &info) != 0;
+  if (stat_failed || !S_ISREG(info.st_mode)) {
+    // Only regular files are mapped: a directory or device is no workbook.
+    int error = stat_failed ? errno : S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
     ::close(fd);
-    throw EXLSError("Cannot open file \"" + path.string() + "\": not a regular file");
+    throw EInOutError::ForFile("Cannot open", path, error);
   }
   size_ = static_cast<std::uint64_t>(info.st_size);
   if (size_ > 0) {
@@ -110,7 +113,7 @@ TFileBytes::TFileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     copy_.resize(static_cast<std::size_t>(size_));
     if (!in.read(reinterpret_cast<char*>(copy_.data()), static_cast<std::streamsize>(size_)))
-      throw EXLSError("Cannot read file \"" + path.string() + "\"");
+      throw EInOutError::ForFile("Cannot read", path, errno);
     data_ = copy_.data();
   }
 }

@@ -91,7 +91,8 @@ class TCompoundFile {
   // True when the file exists and starts with the signature.
   static bool IsCompoundFile(const std::filesystem::path& path);
 
-  // Opens a file on disk (mapped, not copied). Throws EXLSError.
+  // Opens a file on disk (mapped, not copied). Throws EInOutError when the file
+  // cannot be opened, EXLSError when it is no sound compound file.
   void OpenFile(const std::filesystem::path& path);
   // Opens a compound file held in memory; the object keeps the bytes.
   void OpenBytes(std::vector<std::uint8_t> bytes);

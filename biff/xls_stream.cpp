@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "biff/md5.h"
+#include "text/cp1251.h"
 #include "workbook/byte_view.h"
 #include "workbook/xls_error.h"
 
@@ -28,23 +29,6 @@ bool IsNamed(const TCompoundEntry& entry, std::u16string_view lower_name) {
     if (c != lower_name[i]) return false;
   }
   return true;
-}
-
-// Windows-1251, the 8-bit code page of this program, for bytes 0x80-0xBF;
-// 0xC0-0xFF are U+0410-U+044F and bytes below 0x80 are ASCII. 0x98 is unused
-// and passes through.
-constexpr char16_t kCp1251High[64] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
-    0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
-    0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
-    0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
-    0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
-
-char16_t FromCp1251(std::uint8_t byte) {
-  if (byte < 0x80) return byte;
-  if (byte >= 0xC0) return static_cast<char16_t>(0x0410 + (byte - 0xC0));
-  return kCp1251High[byte - 0x80];
 }
 
 }  // namespace
@@ -230,7 +214,7 @@ std::u16string TXLSStream::ReadFlaggedString(std::size_t count, std::size_t& con
     std::size_t got = Read(chunk, take * unit);
     consumed += got;
     for (std::size_t i = 0; i + unit <= got; i += unit)
-      text.push_back(unit == 2 ? static_cast<char16_t>(GetU16(chunk + i)) : FromCp1251(chunk[i]));
+      text.push_back(unit == 2 ? static_cast<char16_t>(GetU16(chunk + i)) : Cp1251ToChar(chunk[i]));
     if (got < take * unit) break;
     left -= take;
   }

@@ -72,7 +72,9 @@ class TXLSStream final : public TRecordSource {
   void SetSourceStream(std::istream* source) { source_ = source; }
 
   // Closes what is open and opens the workbook. Throws EXLSError ("The file is
-  // not an Excel workbook" for a compound file without a workbook stream).
+  // not an Excel workbook" for a compound file without a workbook stream, or
+  // what is wrong with the compound file), EInOutError for a file that cannot
+  // be opened.
   // A plain file that is no BIFF2-BIFF4 file yields xvNone.
   TExcelVersion OpenWorkbook(const std::filesystem::path& file_name);
   TExcelVersion Version() const { return version_; }

@@ -12,6 +12,7 @@
 #include "biff/md5.h"
 #include "biff/rc4.h"
 #include "tests/biff/cfb_builder.h"
+#include "text/in_out_error.h"
 #include "workbook/byte_view.h"
 #include "workbook/xls_error.h"
 
@@ -167,7 +168,7 @@ TEST(XLSStream, MissingFileFailsWithItsName) {
   try {
     stream.OpenWorkbook("/nonexistent/missing.xls");
     FAIL();
-  } catch (const EXLSError& error) {
+  } catch (const EInOutError& error) {
     EXPECT_NE(std::string(error.what()).find("missing.xls"), std::string::npos);
   }
 }
