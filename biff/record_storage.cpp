@@ -115,6 +115,11 @@ int TRecordStorageDefault::SlotIndex(std::uint16_t id) const {
   return -1;
 }
 
+TStoredRecord* TRecordStorageDefault::MutableSlot(std::uint16_t id) {
+  int slot = SlotIndex(id);
+  return slot < 0 ? nullptr : slots_[static_cast<std::size_t>(slot)];
+}
+
 const TStoredRecord* TRecordStorageDefault::Slot(std::uint16_t id) const {
   int slot = SlotIndex(id);
   return slot < 0 ? nullptr : slots_[static_cast<std::size_t>(slot)];
@@ -235,29 +240,67 @@ const std::vector<TRecordStorageDefault::TDefault>& TRecordStorageSheet::Default
   return defaults;
 }
 
-std::int16_t TRecordStorageSheet::CalcMode() const {
-  const TStoredRecord* record = Slot(0x000D);
-  return record->Body.size() >= 2 ? GetI16(record->Body.data()) : 1;
+namespace {
+
+// A 16-bit setting from the first bytes of a slot's body, or the fallback
+// when a broken file stored a shorter body.
+std::uint16_t SlotU16(const TStoredRecord* record, std::uint16_t fallback) {
+  return record->Body.size() >= 2 ? GetU16(record->Body.data()) : fallback;
 }
 
-std::uint16_t TRecordStorageSheet::Window2Options() const {
-  const TStoredRecord* record = Slot(0x023E);
-  return record->Body.size() >= 2 ? GetU16(record->Body.data()) : 0;
+void PutU16(std::uint8_t* p, std::uint16_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+void PutU32(std::uint8_t* p, std::uint32_t v) {
+  PutU16(p, static_cast<std::uint16_t>(v));
+  PutU16(p + 2, static_cast<std::uint16_t>(v >> 16));
 }
 
-TRecordStorageSheet::TDimensions TRecordStorageSheet::Dimensions() const {
-  const TStoredRecord* record = Slot(0x0200);
-  TDimensions dimensions;
-  // The store holds the 14-byte form (the reader widens older ones); a shorter
-  // body from a broken file reads as zeros beyond its end.
-  std::uint8_t body[14] = {};
-  if (!record->Body.empty())
-    std::memcpy(body, record->Body.data(), std::min<std::size_t>(record->Body.size(), sizeof body));
-  dimensions.FirstRow = GetU32(body);
-  dimensions.LastRowPlus1 = GetU32(body + 4);
-  dimensions.FirstCol = GetU16(body + 8);
-  dimensions.LastColPlus1 = GetU16(body + 10);
-  return dimensions;
+constexpr std::size_t kDimensionsSize = 14;
+
+}  // namespace
+
+std::uint16_t TRecordStorageSheet::CalcMode() const { return SlotU16(Slot(0x000D), 1); }
+std::int16_t TRecordStorageSheet::CalcCount() const { return static_cast<std::int16_t>(SlotU16(Slot(0x000C), 100)); }
+std::uint16_t TRecordStorageSheet::RefMode() const { return SlotU16(Slot(0x000F), 1); }
+std::uint16_t TRecordStorageSheet::Iteration() const { return SlotU16(Slot(0x0011), 0); }
+std::uint16_t TRecordStorageSheet::SaveRecalc() const { return SlotU16(Slot(0x005F), 1); }
+std::uint16_t TRecordStorageSheet::Window2Options() const { return SlotU16(Slot(0x023E), 0); }
+
+double TRecordStorageSheet::Delta() const {
+  const TStoredRecord* record = Slot(0x0010);
+  return record->Body.size() >= 8 ? GetDouble(record->Body.data()) : 0.001;
+}
+
+std::uint32_t TRecordStorageSheet::DimU32(std::size_t offset) const {
+  const std::vector<std::uint8_t>& body = Slot(0x0200)->Body;
+  return body.size() >= offset + 4 ? GetU32(body.data() + offset) : 0;
+}
+std::uint16_t TRecordStorageSheet::DimU16(std::size_t offset) const {
+  const std::vector<std::uint8_t>& body = Slot(0x0200)->Body;
+  return body.size() >= offset + 2 ? GetU16(body.data() + offset) : 0;
+}
+std::uint32_t TRecordStorageSheet::DimFirstRow() const { return DimU32(0); }
+std::uint32_t TRecordStorageSheet::DimLastRowPlus1() const { return DimU32(4); }
+std::uint16_t TRecordStorageSheet::DimFirstCol() const { return DimU16(8); }
+std::uint16_t TRecordStorageSheet::DimLastColPlus1() const { return DimU16(10); }
+
+std::uint8_t* TRecordStorageSheet::DimensionsBody() {
+  std::vector<std::uint8_t>& body = MutableSlot(0x0200)->Body;
+  if (body.size() < kDimensionsSize) body.resize(kDimensionsSize, 0);
+  return body.data();
+}
+void TRecordStorageSheet::SetDimFirstRow(std::uint32_t value) { PutU32(DimensionsBody(), value); }
+void TRecordStorageSheet::SetDimLastRowPlus1(std::uint32_t value) { PutU32(DimensionsBody() + 4, value); }
+void TRecordStorageSheet::SetDimFirstCol(std::uint16_t value) { PutU16(DimensionsBody() + 8, value); }
+void TRecordStorageSheet::SetDimLastColPlus1(std::uint16_t value) { PutU16(DimensionsBody() + 10, value); }
+void TRecordStorageSheet::SetDimensions(std::uint32_t first_row, std::uint32_t last_row_plus1,
+                                        std::uint16_t first_col, std::uint16_t last_col_plus1) {
+  SetDimFirstRow(first_row);
+  SetDimLastRowPlus1(last_row_plus1);
+  SetDimFirstCol(first_col);
+  SetDimLastColPlus1(last_col_plus1);
 }
 
 }  // namespace gridport

@@ -90,6 +90,8 @@ class TRecordStorageDefault : public TRecordStorage {
   };
   // The canonical defaults of the store's kind; every entry has a slot.
   virtual const std::vector<TDefault>& Defaults() const = 0;
+  // The slot's record for the model to rewrite in place.
+  TStoredRecord* MutableSlot(std::uint16_t id);
 
  private:
   int SlotIndex(std::uint16_t id) const;
@@ -112,19 +114,38 @@ class TRecordStorageGlobals final : public TRecordStorageDefault {
 class TRecordStorageSheet final : public TRecordStorageDefault {
  public:
   TRecordStorageSheet() { Reset(); }
-  // CALCMODE: 0 manual, 1 automatic, -1 automatic except tables.
-  std::int16_t CalcMode() const;
+  // The calculation settings the model reads from the sheet's records
+  // (CALCMODE: 0 manual, 1 automatic, 0xFFFF automatic except tables).
+  std::uint16_t CalcMode() const;
+  std::int16_t CalcCount() const;
+  std::uint16_t RefMode() const;
+  std::uint16_t Iteration() const;
+  double Delta() const;
+  std::uint16_t SaveRecalc() const;
   // The 16-bit options word of WINDOW2.
   std::uint16_t Window2Options() const;
-  // DIMENSIONS: first row, last row + 1 (32-bit), first column, last column + 1.
-  struct TDimensions {
-    std::uint32_t FirstRow = 0, LastRowPlus1 = 0;
-    std::uint16_t FirstCol = 0, LastColPlus1 = 0;
-  };
-  TDimensions Dimensions() const;
+
+  // DIMENSIONS in its BIFF8 form: first row and last row + 1 (32-bit), first
+  // column and last column + 1 (16-bit). A body too short reads as zeros.
+  std::uint32_t DimFirstRow() const;
+  std::uint32_t DimLastRowPlus1() const;
+  std::uint16_t DimFirstCol() const;
+  std::uint16_t DimLastColPlus1() const;
+  // Rewrite the stored DIMENSIONS body (widened to 14 bytes when shorter).
+  void SetDimensions(std::uint32_t first_row, std::uint32_t last_row_plus1, std::uint16_t first_col,
+                     std::uint16_t last_col_plus1);
+  void SetDimFirstRow(std::uint32_t value);
+  void SetDimLastRowPlus1(std::uint32_t value);
+  void SetDimFirstCol(std::uint16_t value);
+  void SetDimLastColPlus1(std::uint16_t value);
 
  protected:
   const std::vector<TDefault>& Defaults() const override;
+
+ private:
+  std::uint8_t* DimensionsBody();
+  std::uint32_t DimU32(std::size_t offset) const;
+  std::uint16_t DimU16(std::size_t offset) const;
 };
 
 // The Excel 2007 future records, kept in file order.

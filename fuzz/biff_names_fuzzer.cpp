@@ -37,7 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const EXLSError&) {
     }
   }
-  sheet.Dimensions();
+  sheet.DimLastColPlus1();
+  sheet.SetDimensions(1, 2, 3, 4);
+  sheet.Delta();
   globals.Date1904();
   return 0;
 }

@@ -73,31 +73,6 @@ std::string Utf8Of(std::u16string_view text) {
   return out;
 }
 
-// ---- stored dimensions ------------------------------------------------------
-
-std::uint32_t TSheetRecords::DimFirstRow() const { return GetU32(Dimensions.data()); }
-std::uint32_t TSheetRecords::DimLastRowPlus1() const { return GetU32(Dimensions.data() + 4); }
-std::uint16_t TSheetRecords::DimFirstCol() const { return GetU16(Dimensions.data() + 8); }
-std::uint16_t TSheetRecords::DimLastColPlus1() const { return GetU16(Dimensions.data() + 10); }
-
-namespace {
-void PutU32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void PutU16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-}  // namespace
-
-void TSheetRecords::SetDimensions(std::uint32_t firstRow, std::uint32_t lastRowPlus1, std::uint16_t firstCol,
-                                  std::uint16_t lastColPlus1) {
-  PutU32(Dimensions.data(), firstRow);
-  PutU32(Dimensions.data() + 4, lastRowPlus1);
-  PutU16(Dimensions.data() + 8, firstCol);
-  PutU16(Dimensions.data() + 10, lastColPlus1);
-}
-
 // ---- sheet ------------------------------------------------------------------
 
 TSheet::TSheet(TSheets& owner, std::uint8_t kind, std::uint32_t id, TCellValues& cells)
@@ -129,22 +104,22 @@ void TSheet::SetName(std::u16string_view name) {
 void TSheet::SetFirstUsedRow(std::int32_t value) {
   firstUsedRow_ = value;
   const auto v = static_cast<std::uint32_t>(value);
-  PutU32(records_.Dimensions.data(), v > 65535 ? 65535 : v);
+  records_.SetDimFirstRow(v > 65535 ? 65535 : v);
 }
 void TSheet::SetLastUsedRow(std::int32_t value) {
   lastUsedRow_ = value;
   const bool capped = static_cast<std::uint32_t>(firstUsedRow_) > 65534;
-  PutU32(records_.Dimensions.data() + 4, capped ? 65535 : static_cast<std::uint32_t>(value) + 1);
+  records_.SetDimLastRowPlus1(capped ? 65535 : static_cast<std::uint32_t>(value) + 1);
 }
 void TSheet::SetFirstUsedCol(std::int32_t value) {
   firstUsedCol_ = value;
   const auto v = static_cast<std::uint32_t>(value);
-  PutU16(records_.Dimensions.data() + 8, static_cast<std::uint16_t>(v > 255 ? 255 : v));
+  records_.SetDimFirstCol(static_cast<std::uint16_t>(v > 255 ? 255 : v));
 }
 void TSheet::SetLastUsedCol(std::int32_t value) {
   lastUsedCol_ = value;
   const bool capped = static_cast<std::uint32_t>(firstUsedCol_) > 254;
-  PutU16(records_.Dimensions.data() + 10, static_cast<std::uint16_t>(capped ? 255 : static_cast<std::uint32_t>(value) + 1));
+  records_.SetDimLastColPlus1(static_cast<std::uint16_t>(capped ? 255 : static_cast<std::uint32_t>(value) + 1));
 }
 
 void TSheet::ComputeUsedArea() {
@@ -223,7 +198,7 @@ void TSheet::Reset() {
   cells_->ClearCells();
   cells_->SharedFormulas.clear();
   firstUsedRow_ = lastUsedRow_ = firstUsedCol_ = lastUsedCol_ = 0;
-  records_ = TSheetRecords{};
+  records_.Reset();
 }
 
 // ---- sheet collection -------------------------------------------------------

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "biff/record_storage.h"
 #include "workbook/cell_storage.h"
 #include "workbook/cells.h"
 #include "workbook/number_text.h"
@@ -46,27 +47,6 @@ struct TCellTextView {
 };
 
 using TNumberTextBuffer = std::array<char16_t, kNumberTextCapacity>;
-
-// The sheet's stored records that the model reads itself: the DIMENSIONS
-// body (BIFF8 layout: first row u32, last row + 1 u32, first column u16,
-// last column + 1 u16, reserved u16) and the calculation settings that
-// ApplyFileOptions copies. The BIFF record store replaces this later.
-struct TSheetRecords {
-  std::array<std::uint8_t, 14> Dimensions{};
-  std::uint16_t CalcMode = 1;      // CALCMODE
-  std::int16_t CalcCount = 100;    // CALCCOUNT
-  std::uint16_t RefMode = 1;       // REFMODE
-  std::uint16_t Iteration = 0;     // ITERATION
-  double Delta = 0.001;            // DELTA
-  std::uint16_t SaveRecalc = 1;    // SAVERECALC
-
-  std::uint32_t DimFirstRow() const;
-  std::uint32_t DimLastRowPlus1() const;
-  std::uint16_t DimFirstCol() const;
-  std::uint16_t DimLastColPlus1() const;
-  void SetDimensions(std::uint32_t firstRow, std::uint32_t lastRowPlus1, std::uint16_t firstCol,
-                     std::uint16_t lastColPlus1);
-};
 
 class TSheet {
  public:
@@ -105,8 +85,10 @@ class TSheet {
   // The stored cells of one row, for walking a rectangle (see TRowCells).
   TRowCells Row(std::uint32_t row) const { return cells_->Row(row); }
   TCellValues& Cells() const { return *cells_; }
-  TSheetRecords& Records() { return records_; }
-  const TSheetRecords& Records() const { return records_; }
+  // The sheet's stored records: settings (calculation, DIMENSIONS, WINDOW2)
+  // and the records the model keeps without interpreting them.
+  TRecordStorageSheet& Records() { return records_; }
+  const TRecordStorageSheet& Records() const { return records_; }
 
   // Insert operations (the readers' calls). Each builds the cell, resolves
   // formatIndex (an index at or past the format list's end becomes the
@@ -180,7 +162,7 @@ class TSheet {
   std::uint8_t kind_;
   std::uint32_t id_;
   TCellValues* cells_;
-  TSheetRecords records_;
+  TRecordStorageSheet records_;
   std::int32_t firstUsedRow_ = 0, lastUsedRow_ = 0, firstUsedCol_ = 0, lastUsedCol_ = 0;
 };
 

@@ -82,6 +82,8 @@ void TXLSWorkbook::ReadWorkbook() {
 
 void TXLSWorkbook::ClearWorkbook() {
   formulaHandler_.ClearNames();
+  globalRecords_.Reset();
+  futureRecords_.Clear();
   ClearSharedStrings();
   sheets_.ResetToDefault();
   cellFormats_.Clear();
@@ -153,7 +155,7 @@ void TXLSWorkbook::AfterLoad(TSheet& sheet) {
   if (version_ > xvExcel97) return;
   // Straight from the stored DIMENSIONS body, not through the setters, so
   // the record stays as the reader stored it.
-  const TSheetRecords& r = sheet.Records();
+  const TRecordStorageSheet& r = sheet.Records();
   sheet.firstUsedRow_ = static_cast<std::int32_t>(r.DimFirstRow());
   sheet.lastUsedRow_ = r.DimLastRowPlus1() > 0 ? static_cast<std::int32_t>(r.DimLastRowPlus1() - 1) : 0;
   sheet.firstUsedCol_ = r.DimFirstCol();
@@ -162,18 +164,18 @@ void TXLSWorkbook::AfterLoad(TSheet& sheet) {
 
 void TXLSWorkbook::ApplyFileOptions() {
   if (sheets_.Count() == 0) return;
-  const TSheetRecords& r = sheets_[0].Records();
-  switch (r.CalcMode) {
+  const TRecordStorageSheet& r = sheets_[0].Records();
+  switch (r.CalcMode()) {
     case 0: OptionsDialog.CalcMode = cmManual; break;
     case 1: OptionsDialog.CalcMode = cmAutomatic; break;
     case 0xFFFF: OptionsDialog.CalcMode = cmAutoExTables; break;
     default: break;
   }
-  OptionsDialog.SetCalcCount(r.CalcCount);
-  OptionsDialog.Delta = r.Delta;
-  OptionsDialog.R1C1Mode = r.RefMode == 0;
-  OptionsDialog.Iteration = r.Iteration == 1;
-  OptionsDialog.SaveRecalc = r.SaveRecalc == 1;
+  OptionsDialog.SetCalcCount(r.CalcCount());
+  OptionsDialog.Delta = r.Delta();
+  OptionsDialog.R1C1Mode = r.RefMode() == 0;
+  OptionsDialog.Iteration = r.Iteration() == 1;
+  OptionsDialog.SaveRecalc = r.SaveRecalc() == 1;
 }
 
 void TXLSWorkbook::CreateTempStream() {

@@ -21,6 +21,8 @@
 #include <string>
 #include <string_view>
 
+#include "biff/names.h"
+#include "biff/record_storage.h"
 #include "workbook/cell_formats.h"
 #include "workbook/cell_storage.h"
 #include "workbook/excel_version.h"
@@ -67,11 +69,20 @@ class TFormulaHandler {
   void SetFolder(std::string folder) { folder_ = std::move(folder); }
   TExcelVersion Version() const { return version_; }
   void SetVersion(TExcelVersion version) { version_ = version; }
-  // Forgets all names and external references (none are kept yet).
-  void ClearNames() {}
+  // The defined names (NAME) and external references (SUPBOOK, EXTERNNAME,
+  // EXTERNSHEET, CRN) of a BIFF8 workbook.
+  TInternalNames& InternalNames() { return internalNames_; }
+  TExternalNames& ExternalNames() { return externalNames_; }
+  // Forgets all names and external references.
+  void ClearNames() {
+    internalNames_.Clear();
+    externalNames_.Clear();
+  }
 
  private:
   TCellValuesList cellValues_;
+  TInternalNames internalNames_;
+  TExternalNames externalNames_;
   std::string folder_;
   TExcelVersion version_ = xvExcel97;
 };
@@ -125,6 +136,11 @@ class TXLSWorkbook {
   std::size_t CellFormatCount() const;
 
   TFormulaHandler& FormulaHandler() { return formulaHandler_; }
+  // The stored records of the workbook globals, and the Excel 2007 future
+  // records, kept as the BIFF reader found them.
+  TRecordStorageGlobals& GlobalRecords() { return globalRecords_; }
+  const TRecordStorageGlobals& GlobalRecords() const { return globalRecords_; }
+  TRecordStorageEx2007Unknown& FutureRecords() { return futureRecords_; }
   // The shared string table, shared by all sheets.
   TSST& SST() { return sst_; }
   const TSST& SST() const { return sst_; }
@@ -168,6 +184,8 @@ class TXLSWorkbook {
   TCellFormats styleFormats_{fonts_, false};
   TSST sst_;
   TFormulaHandler formulaHandler_;
+  TRecordStorageGlobals globalRecords_;
+  TRecordStorageEx2007Unknown futureRecords_;
   TSheets sheets_;
   std::string filename_;
   TExcelVersion version_ = xvExcel97;

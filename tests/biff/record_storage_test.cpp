@@ -110,19 +110,38 @@ TEST(RecordStorage, DefaultContentsAndSlots) {
 
   TRecordStorageSheet sheet;
   EXPECT_EQ(sheet.CalcMode(), 1);  // a sheet without CALCMODE calculates automatically
+  EXPECT_EQ(sheet.CalcCount(), 100);
+  EXPECT_EQ(sheet.RefMode(), 1);
+  EXPECT_EQ(sheet.Iteration(), 0);
+  EXPECT_EQ(sheet.SaveRecalc(), 1);
+  EXPECT_DOUBLE_EQ(sheet.Delta(), 0.001);
   EXPECT_EQ(sheet.Window2Options(), 0x04B6);
   EXPECT_EQ(sheet.Slot(0x00A1)->Length(), 34);
   EXPECT_DOUBLE_EQ(GetDouble(sheet.Slot(0x0010)->Body.data()), 0.001);
   EXPECT_EQ(sheet.Slot(0x001D)->Length(), 15);
   std::uint8_t manual[2] = {0xFF, 0xFF};
   sheet.SetDefaultRecord(0x000D, 2, manual);
-  EXPECT_EQ(sheet.CalcMode(), -1);
+  EXPECT_EQ(sheet.CalcMode(), 0xFFFF);
   std::uint8_t dimensions[14] = {1, 0, 0, 0, 0x10, 0x27, 0, 0, 2, 0, 9, 0, 0, 0};
   sheet.SetDefaultRecord(0x0200, 14, dimensions);
-  EXPECT_EQ(sheet.Dimensions().FirstRow, 1u);
-  EXPECT_EQ(sheet.Dimensions().LastRowPlus1, 10000u);
-  EXPECT_EQ(sheet.Dimensions().FirstCol, 2);
-  EXPECT_EQ(sheet.Dimensions().LastColPlus1, 9);
+  EXPECT_EQ(sheet.DimFirstRow(), 1u);
+  EXPECT_EQ(sheet.DimLastRowPlus1(), 10000u);
+  EXPECT_EQ(sheet.DimFirstCol(), 2);
+  EXPECT_EQ(sheet.DimLastColPlus1(), 9);
+  // The model rewrites the placed record in place.
+  sheet.SetDimensions(4, 5, 6, 7);
+  EXPECT_EQ(sheet.Record(static_cast<std::size_t>(sheet.IndexOfRecord(0x0200))).Body,
+            (std::vector<std::uint8_t>{4, 0, 0, 0, 5, 0, 0, 0, 6, 0, 7, 0, 0, 0}));
+  // A broken file's short DIMENSIONS reads as zeros beyond its end and is
+  // widened when the model writes it.
+  TRecordStorageSheet short_dimensions;
+  std::uint8_t four[4] = {9, 0, 0, 0};
+  short_dimensions.SetDefaultRecord(0x0200, 4, four);
+  EXPECT_EQ(short_dimensions.DimFirstRow(), 9u);
+  EXPECT_EQ(short_dimensions.DimLastColPlus1(), 0);
+  short_dimensions.SetDimLastColPlus1(3);
+  EXPECT_EQ(short_dimensions.Slot(0x0200)->Length(), 14);
+  EXPECT_EQ(short_dimensions.DimLastColPlus1(), 3);
 }
 
 TEST(RecordStorage, RepeatedDefaultKeepsTheLaterBody) {

@@ -314,7 +314,12 @@ TEST(LoadPaths, AfterLoadTakesTheStoredDimensions) {
 
 TEST(LoadPaths, ApplyFileOptionsReadsSheetZero) {
   TXLSWorkbook wb;
-  TSheetRecords& r = wb.Sheets()[0].Records();
+  TRecordStorageSheet& r = wb.Sheets()[0].Records();
+  // The settings come from the sheet's stored records, as the reader sets them.
+  auto set = [&r](std::uint16_t id, std::uint16_t value) {
+    std::uint8_t body[2] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)};
+    r.SetDefaultRecord(id, 2, body);
+  };
   struct TCase {
     std::uint16_t calcMode;
     std::int16_t calcCount;
@@ -326,16 +331,17 @@ TEST(LoadPaths, ApplyFileOptionsReadsSheetZero) {
                          {7, 12, cmAutoExTables, 12},  // unknown mode: unchanged
                          {1, 100, cmAutomatic, 100}};
   for (const TCase& c : cases) {
-    r.CalcMode = c.calcMode;
-    r.CalcCount = c.calcCount;
+    set(0x000D, c.calcMode);
+    set(0x000C, static_cast<std::uint16_t>(c.calcCount));
     wb.ApplyFileOptions();
     EXPECT_EQ(wb.OptionsDialog.CalcMode, c.mode);
     EXPECT_EQ(wb.OptionsDialog.CalcCount, c.count);
   }
-  r.RefMode = 0;
-  r.Iteration = 1;
-  r.SaveRecalc = 0;
-  r.Delta = 0.5;
+  set(0x000F, 0);
+  set(0x0011, 1);
+  set(0x005F, 0);
+  std::uint8_t delta[8] = {0, 0, 0, 0, 0, 0, 0xE0, 0x3F};  // 0.5
+  r.SetDefaultRecord(0x0010, 8, delta);
   wb.ApplyFileOptions();
   EXPECT_TRUE(wb.OptionsDialog.R1C1Mode);
   EXPECT_TRUE(wb.OptionsDialog.Iteration);
@@ -392,6 +398,23 @@ TEST(StringCells, TextsComeFromTheSharedEntries) {
   wb.ClearWorkbook();
   EXPECT_EQ(sst.UniqueCount(), 0u);
   EXPECT_EQ(wb.Sheets()[0].CellKind(2, 0), ckNone);
+}
+
+TEST(LoadPaths, ClearWorkbookForgetsNamesAndStoredRecords) {
+  TXLSWorkbook wb;
+  const std::uint8_t supbook[4] = {1, 0, 0x01, 0x04};
+  wb.FormulaHandler().ExternalNames().AddSupBook(supbook, sizeof supbook);
+  const std::uint8_t one[2] = {1, 0};
+  wb.GlobalRecords().SetDefaultRecord(0x0022, 2, one);
+  wb.FutureRecords().AddRecord(0x0863, 2, one);
+  wb.Sheets()[0].Records().SetDefaultRecord(0x000D, 2, one);
+  EXPECT_TRUE(wb.GlobalRecords().Date1904());
+  wb.ClearWorkbook();
+  EXPECT_TRUE(wb.FormulaHandler().ExternalNames().SupBooks().empty());
+  EXPECT_FALSE(wb.GlobalRecords().Date1904());
+  EXPECT_EQ(wb.GlobalRecords().Count(), 0u);
+  EXPECT_EQ(wb.FutureRecords().Count(), 0u);
+  EXPECT_EQ(wb.Sheets()[0].Records().Count(), 0u);  // the new sheet starts from the defaults
 }
 
 }  // namespace
