@@ -65,6 +65,7 @@ void TXMLReader::Reset() {
 }
 
 void TXMLReader::TagStart(std::string_view, std::string_view, bool) {}
+bool TXMLReader::KeepsTextSpace(std::string_view) const { return false; }
 void TXMLReader::TagEnd(std::string_view, bool) {}
 
 void TXMLReader::TagAttribute(std::string_view name, std::string_view value) {
@@ -259,7 +260,9 @@ void TXMLReader::ReportTag() {
     return;
   }
   std::string_view text(text_start, static_cast<std::size_t>(lt - text_start));
-  text_ = preserve_space_ ? text : Trim(text);
+  bool spaced = !text.empty() && (static_cast<unsigned char>(text.front()) <= 32 ||
+                                  static_cast<unsigned char>(text.back()) <= 32);
+  text_ = !spaced || preserve_space_ || KeepsTextSpace(name_) ? text : Trim(text);
   TagStart(name_, text_, kind_ == tkEmptyTag);
   if (kind_ == tkEmptyTag) TagEnd(name_, true);
 }

@@ -43,6 +43,9 @@ class TXMLReader {
   // reported for such a tag point into it, so it must live as long as they are used; the base
   // class keeps one buffer, valid until the next tag.
   virtual char* TagScratch(std::size_t size);
+  // Whether the text after a start tag of this name keeps its leading and trailing white space
+  // without an xml:space attribute; asked only for text that has such space. None does here.
+  virtual bool KeepsTextSpace(std::string_view name) const;
 
   void SetBuffer(const char* data, std::size_t size) {
     begin_ = cur_ = data;

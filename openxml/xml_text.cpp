@@ -91,6 +91,12 @@ void AppendDecodedXMLText(std::string_view raw, std::u16string& out) {
           }
         }
       }
+      if (c == '\r') {
+        // Line ends as XML reads them: CR LF and a lone CR become LF (a reference &#13; stays).
+        out.push_back(u'\n');
+        i += i + 1 < n && s[i + 1] == '\n' ? 2 : 1;
+        continue;
+      }
       out.push_back(c);
       ++i;
       continue;

@@ -12,7 +12,8 @@ namespace gridport {
 // Decodes raw bytes as UTF-8 (an invalid sequence gives U+FFFD per byte) and replaces, in one
 // pass, character references (decimal "&#10;" of any length, hexadecimal "&#xA;"), the XML
 // entities &quot; &amp; &lt; &gt; &apos;, &nbsp; (a plain space) and the HTML names of the
-// Latin-1 characters 161-255. Any other ampersand stays as it is.
+// Latin-1 characters 161-255. Any other ampersand stays as it is. Line ends are read as XML
+// defines them: CR LF and a lone CR give LF.
 std::u16string DecodeXMLText(std::string_view raw);
 // The same, appended to out.
 void AppendDecodedXMLText(std::string_view raw, std::u16string& out);

@@ -24,6 +24,7 @@ TEST(XMLText, DecodingTable) {
       {"&amp", u"&amp"},
       {"\xFF\xC3(x\xE2\x82", u"\uFFFD\uFFFD(x\uFFFD\uFFFD"},
       {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},  // an encoded surrogate is not a character
+      {"a\r\nb\rc\nd&#13;", u"a\nb\nc\nd\r"},         // XML line ends; a reference keeps CR
   };
   for (const auto& c : cases) EXPECT_EQ(DecodeXMLText(c.raw), c.decoded) << c.raw;
 }
