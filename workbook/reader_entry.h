@@ -23,8 +23,7 @@ class TXLSWorkbook;
 // stream is nullptr (TBiffReader::ReadBiffStream).
 void RunBiffReader(TXLSWorkbook& workbook, std::istream* stream);
 
-// Reads an Open XML package from stream; tempStream is the workbook's
-// temporary stream (TXLSWorkbook::TempStream), never nullptr here.
-void RunOpenXmlReader(TXLSWorkbook& workbook, std::istream& stream, std::iostream& tempStream);
+// Reads an Open XML package from stream.
+void RunOpenXmlReader(TXLSWorkbook& workbook, std::istream& stream);
 
 }  // namespace gridport

@@ -129,10 +129,11 @@ void TXLSWorkbook::LoadFromOpenXml(std::istream& stream) {
   cellFormats_.Clear();
   cellFormats_.AddDefaultFormats();
   styleFormats_.Clear();
+  // The package copy and its temporary file served a writer of packages, which this system
+  // does not have: a read leaves nothing behind in the temporary folder.
   ReleaseTempStream();
-  CreateTempStream();
   try {
-    RunOpenXmlReader(*this, stream, *tempStream_);
+    RunOpenXmlReader(*this, stream);
   } catch (...) {
     EnsureOneSheet();
     throw;

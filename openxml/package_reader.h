@@ -1,0 +1,107 @@
+// TPackageReader: reads an Excel 2007 package (a zip archive of XML parts) into the workbook
+// model. Parts are found by fixed names; each is parsed by the tree-building XML reader and
+// consumed element by element in TagEnded, so a sheet's tree never holds more than one row.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "openxml/xml_excel_reader.h"
+#include "openxml/xml_relations.h"
+#include "openxml/zip_part_buffer.h"
+
+namespace gridport {
+
+class TXLSWorkbook;
+class TSheet;
+class TXLSZipArchive;
+class TXFontEx12;
+
+class TPackageReader : public TExcelXMLReader {
+ public:
+  explicit TPackageReader(TXLSWorkbook& workbook);
+  ~TPackageReader() override;
+
+  // Reads the package held in the stream (from its current position) or in memory.
+  void ReadPackage(std::istream& stream);
+  void ReadPackage(const std::uint8_t* data, std::size_t size);
+
+  // What the read kept beside the model.
+  const TXMLRelationsWorkbook& WorkbookRelations() const { return workbook_relations_; }
+  const TXMLExtRelations& ExternalLinks() const { return external_links_; }
+  const TXMLRelations* SheetRelations(std::size_t sheet) const;
+  const TXLSSavedTags& WorkbookTags() const { return workbook_tags_; }
+  const TXLSSavedTags* SheetTags(std::size_t sheet) const;
+
+ protected:
+  void TagBegun(int tag_id) override;
+  bool KeepsTextSpace(std::string_view name) const override;
+  bool TagEnded(int tag_id) override;
+
+ private:
+  enum TPartKind : int {
+    pkNone = 0,
+    pkWorkbook = 1,
+    pkWorkbookRelations = 2,
+    pkStyles = 4,
+    pkWorksheet = 5,
+    pkSheetRelations = 6,
+    pkSharedStrings = 7,
+    pkRootRelations = 8,
+  };
+
+  void ReadArchive(TXLSZipArchive& archive);
+  // Name of a part: the fixed name when the archive holds it, else the target of the first
+  // relationship of that type in list (resolved against folder), else "".
+  std::string FindPart(TXLSZipArchive& archive, const std::string& fixed, const TXMLRelations& list,
+                       std::string_view type, const std::string& folder);
+  // Parses the part when the archive holds it; false when it does not.
+  bool ReadPart(TXLSZipArchive& archive, TPartKind kind, const std::string& name);
+  void SelectSheet(std::size_t index);
+
+  bool StylesEnded(TExXMLTag& tag);
+  bool SharedStringsEnded(TExXMLTag& tag);
+  bool RelationsEnded(TExXMLTag& tag);
+  bool WorkbookEnded(TExXMLTag& tag);
+  bool WorksheetEnded(TExXMLTag& tag);
+  void ReadCell(TExXMLTag& cell);
+  void ReadFont(TExXMLTag& font, TXFontEx12& into);
+  // The text of an inline string ("is") or string item ("si"): its t, or its runs' t in order.
+  std::u16string ItemText(const TExXMLTag& item);
+
+  TXLSWorkbook& workbook_;
+  TSheet* sheet_ = nullptr;
+  std::size_t sheet_index_ = 0;
+  TPartKind kind_ = pkNone;
+  std::size_t sheet_counter_ = 0;
+  TZipPartBuffer part_;
+  TXMLRelationsWorkbook workbook_relations_;
+  TXMLExtRelations external_links_;
+  std::vector<std::unique_ptr<TXMLRelations>> sheet_relations_;
+  TXLSSavedTags workbook_tags_;
+  std::vector<std::unique_ptr<TXLSSavedTags>> sheet_tags_;
+  // Every relationship of the package root and the workbook, whatever its type, and the r:id
+  // of each sheet element: where parts lie when a writer did not use the usual names.
+  TXMLRelations root_relations_;
+  TXMLRelations all_workbook_relations_;
+  std::vector<std::string> sheet_ids_;
+  std::unique_ptr<TXFontEx12> scratch_font_;
+  std::u16string text_;
+  std::int32_t row_ = -1;  // row and column of the last cell read, for cells without "r"
+  std::int32_t col_ = -1;
+};
+
+// Excel's serial number (1900 date system) of an ISO 8601 date, date-time or time; nothing
+// when the text is not one.
+bool IsoDateToSerial(std::string_view text, double& serial);
+
+// The part name a relationship target stands for: relative to the folder of the part that
+// holds the relationship ("xl/"), or absolute with a leading "/"; "." and ".." are resolved.
+std::string ResolvePartName(const std::string& folder, std::string_view target);
+
+}  // namespace gridport

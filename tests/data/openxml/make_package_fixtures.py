@@ -1,0 +1,126 @@
+#!/usr/bin/env python3
+"""Writes the hand-built packages that pin single rules of the package reader.
+
+Run from this folder: python3 make_package_fixtures.py. Each package is a minimal set of
+parts written with zipfile (deflated), named after the rule it shows.
+"""
+import zipfile
+
+NS = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"'
+RNS = 'xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"'
+REL = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+HEAD = '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\r\n'
+
+
+def workbook(names):
+    sheets = "".join(f'<sheet name="{n}" sheetId="{i + 1}" r:id="rId{i + 1}"/>' for i, n in enumerate(names))
+    return f'{HEAD}<workbook {NS} {RNS}><sheets>{sheets}</sheets></workbook>'
+
+
+def rels(items):
+    body = "".join(
+        f'<Relationship Id="{i}" Type="{t}" Target="{g}"{m}/>' for i, t, g, m in items)
+    return f'{HEAD}<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">{body}</Relationships>'
+
+
+def sheet(rows):
+    return f'{HEAD}<worksheet {NS} {RNS}><sheetData>{rows}</sheetData></worksheet>'
+
+
+def write(name, parts):
+    with zipfile.ZipFile(name, "w", zipfile.ZIP_DEFLATED) as z:
+        for part, text in parts.items():
+            z.writestr(part, text)
+
+
+STYLES = (f'{HEAD}<styleSheet {NS}><fonts count="1"><font><sz val="11"/><color theme="1"/>'
+          '<name val="Calibri"/><family val="2"/><scheme val="minor"/></font></fonts></styleSheet>')
+
+# Sheets take their names from the workbook part in order and their contents from sheetN.xml
+# by number, whatever the relationships say.
+write("pkg_sheet_order.xlsx", {
+    "xl/workbook.xml": workbook(["A", "B", "C"]),
+    "xl/_rels/workbook.xml.rels": rels([(f"rId{i}", REL + "worksheet", f"worksheets/sheet{4 - i}.xml", "")
+                                        for i in (1, 2, 3)]),
+    **{f"xl/worksheets/sheet{n}.xml": sheet(f'<row r="1"><c r="A1"><v>{n}</v></c></row>') for n in (1, 2, 3)},
+})
+
+# The worksheet loop stops at the first missing part: only sheet A gets cells.
+write("pkg_sheet2_missing.xlsx", {
+    "xl/workbook.xml": workbook(["A", "B", "C"]),
+    **{f"xl/worksheets/sheet{n}.xml": sheet(f'<row r="1"><c r="A1"><v>{n}</v></c></row>') for n in (1, 3)},
+})
+
+# Every cell type, with the writers' habits: inline strings, formulas without a cached value,
+# str cells without formula, ISO dates, escaped control characters, entities, Cyrillic text.
+CELLS = (
+    '<row r="1">'
+    '<c r="A1" t="s"><v>1</v></c>'
+    '<c r="B1" t="str"><v>plain &amp; str</v></c>'
+    '<c r="C1" t="inlineStr"><is><t>inline</t></is></c>'
+    '<c r="D1" t="inlineStr"><is><r><t>ri</t></r><r><rPr><b/></rPr><t>ch</t></r></is></c>'
+    '<c r="E1" t="b"><v>1</v></c>'
+    '<c r="F1" t="e"><v>#DIV/0!</v></c>'
+    '<c r="G1"><v>2.5</v></c>'
+    '<c r="H1" t="d"><v>2023-01-15T12:00:00</v></c>'
+    '<c r="I1"><f>1+1</f></c>'
+    '<c r="J1" t="str"><f>"a"&amp;"b"</f><v>ab</v></c>'
+    '<c r="K1" t="e"><f>1/0</f><v>#N/A</v></c>'
+    '<c r="L1" s="4"/>'
+    '</row>'
+    '<row r="3"><c r="B3" s="4" t="s"><v>0</v></c><c><v>7</v></c></row>'
+)
+SST = (f'{HEAD}<sst {NS} count="3" uniqueCount="3">'
+       '<si><t>Привет &amp; &#1055;</t></si>'
+       '<si><t>line_x000D_break</t></si>'
+       '<si><r><rPr><b/><sz val="13"/><color rgb="FFFF0000"/><rFont val="Verdana"/></rPr><t>bold</t></r>'
+       '<r><t xml:space="preserve"> tail</t></r></si>'
+       '</sst>')
+write("pkg_cell_types.xlsx", {
+    "xl/workbook.xml": workbook(["Лист &amp; 1"]),
+    "xl/styles.xml": STYLES,
+    "xl/sharedStrings.xml": SST,
+    "xl/worksheets/sheet1.xml": sheet(CELLS),
+})
+
+# A writer that prefixes every element of its parts.
+write("pkg_prefixed.xlsx", {
+    "xl/workbook.xml": workbook(["P"]).replace("<workbook", "<x:workbook").replace("</workbook", "</x:workbook")
+        .replace(NS, NS.replace("xmlns=", "xmlns:x=")).replace("<sheets>", "<x:sheets>")
+        .replace("</sheets>", "</x:sheets>").replace("<sheet ", "<x:sheet "),
+    "xl/worksheets/sheet1.xml": (f'{HEAD}<x:worksheet xmlns:x="http://schemas.openxmlformats.org/spreadsheetml/2006/main">'
+                                 '<x:sheetData><x:row r="2"><x:c r="B2"><x:v>42</x:v></x:c></x:row></x:sheetData>'
+                                 '</x:worksheet>'),
+})
+
+# Relationship target modes: "External" is accepted, "external" is not.
+for name, mode in (("pkg_target_mode_external.xlsx", "External"), ("pkg_target_mode_lowercase.xlsx", "external")):
+    write(name, {
+        "xl/workbook.xml": workbook(["S"]),
+        "xl/_rels/workbook.xml.rels": rels([("rId1", REL + "worksheet", "worksheets/sheet1.xml", ""),
+                                            ("rId2", REL + "externalLink", "x.xlsx", f' TargetMode="{mode}"'),
+                                            ("rId3", "http://schemas.microsoft.com/office/2017/10/relationships/person",
+                                             "persons/person.xml", "")]),
+        "xl/worksheets/sheet1.xml": sheet('<row r="1"><c r="A1"><v>1</v></c></row>'),
+    })
+
+# A formula cell whose type is none of the known ones fails the read.
+write("pkg_bad_formula_type.xlsx", {
+    "xl/workbook.xml": workbook(["S"]),
+    "xl/worksheets/sheet1.xml": sheet('<row r="1"><c r="A1" t="s"><f>1</f><v>0</v></c></row>'),
+})
+
+# Parts under other names than the usual ones, found through the package's relationships.
+write("pkg_parts_elsewhere.xlsx", {
+    "_rels/.rels": rels([("rId1", REL + "officeDocument", "/wb/book.xml", "")]),
+    "wb/book.xml": workbook(["Elsewhere"]),
+    "wb/_rels/book.xml.rels": rels([("rId1", REL + "worksheet", "sheets/first.xml", ""),
+                                    ("rId2", REL + "sharedStrings", "../strings.xml", "")]),
+    "strings.xml": f'{HEAD}<sst {NS}><si><t>  spaced  </t></si><si><t>x</t><r><t>ignored</t></r></si></sst>',
+    "wb/sheets/first.xml": sheet('<row r="1"><c r="A1" t="s"><v>0</v></c>'
+                                 '<c r="B1" t="inlineStr"><is><t>direct</t><r><t>run</t></r></is></c></row>'),
+})
+
+# A file named like a package that is no zip archive at all.
+with open("pkg_not_a_zip.xlsx", "w") as f:
+    f.write("this is not a zip archive\n")
