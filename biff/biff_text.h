@@ -23,4 +23,14 @@ std::size_t DecodeBiff8Text(const std::uint8_t* p, std::size_t available, std::s
 std::size_t Decode8BitText(const std::uint8_t* p, std::size_t available, std::size_t count,
                            std::u16string& out);
 
+// Reads count bytes of the platform's 8-bit code page (Windows-1251) into out.
+void DecodeCodePageText(const std::uint8_t* p, std::size_t count, std::u16string& out);
+
+// The 8-bit text of BIFF2 to BIFF5 records in the code page of the file's
+// CODEPAGE record: Windows-1251 (1251) or Windows-1252 (every other value,
+// which for bytes outside 0x80-0x9F is the same as widening each byte).
+// Reads count characters from p within available bytes; returns the bytes read.
+std::size_t DecodeAnsiText(const std::uint8_t* p, std::size_t available, std::size_t count,
+                           std::uint16_t codePage, std::u16string& out);
+
 }  // namespace gridport

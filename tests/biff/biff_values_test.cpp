@@ -53,6 +53,18 @@ TEST(BiffText, DecodesBothFormsAndStopsAtTheRecordEnd) {
   const std::uint8_t latin[] = {'x', 0xE9};
   EXPECT_EQ(Decode8BitText(latin, sizeof latin, 5, out), 2u);
   EXPECT_EQ(out, u"x\u00E9");
+
+  // RSTRING and BIFF2 LABEL bytes are Windows-1251.
+  const std::uint8_t cyrillic[] = {0xCF, 0xF0, 0xE8, 0xE2, 0xE5, 0xF2};
+  DecodeCodePageText(cyrillic, sizeof cyrillic, out);
+  EXPECT_EQ(out, u"Привет");
+
+  // BIFF2-BIFF5 text follows the file's CODEPAGE: 1251, else Windows-1252.
+  const std::uint8_t quoted[] = {0x93, 'a', 0x94, 0x96, 0xE9};
+  DecodeAnsiText(quoted, sizeof quoted, 5, 1252, out);
+  EXPECT_EQ(out, u"\u201Ca\u201D\u2013\u00E9");
+  DecodeAnsiText(cyrillic, sizeof cyrillic, 3, 1251, out);
+  EXPECT_EQ(out, u"При");
 }
 
 // ptgRefN / ptgAreaN of a shared formula become ptgRef / ptgArea for the cell.
