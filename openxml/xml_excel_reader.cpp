@@ -3,9 +3,30 @@
 #include <algorithm>
 #include <new>
 
+#include "openxml/xml_scan.h"
 #include "workbook/xls_error.h"
 
 namespace gridport {
+namespace {
+
+inline bool IsLowByte(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+inline std::string_view TrimLowBytes(std::string_view s) {
+  while (!s.empty() && IsLowByte(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsLowByte(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// The next "<" at or after p, or end.
+inline const char* NextTag(const char* p, const char* end) {
+  if (p < end && *p != '<') {
+    p = FindXMLByte(p, end, '<');
+    if (p == nullptr) p = end;
+  }
+  return p;
+}
+
+}  // namespace
 
 TExcelXMLReader::TExcelXMLReader() {
   root_.owner_ = this;
@@ -21,7 +42,9 @@ void TExcelXMLReader::ParsePart(std::string_view part_name, const char* data, st
 void TExcelXMLReader::ParsePart(std::string_view part_name) {
   part_name_.assign(part_name);
   try {
-    while (ReadNext()) {
+    for (;;) {
+      if (direct_scan_ && ReadTagDirect()) continue;
+      if (!ReadNext()) break;
     }
   } catch (...) {
     ClearTree();
@@ -48,6 +71,10 @@ void TExcelXMLReader::ClearCollector() {
 }
 
 void TExcelXMLReader::TagAttribute(std::string_view name, std::string_view value) {
+  CollectValue(name, value);
+}
+
+void TExcelXMLReader::CollectValue(std::string_view name, std::string_view value) {
   int id = XMLAttrIdOf(name);
   if (id < 0) return;
   std::uint8_t& slot = slot_[static_cast<std::size_t>(id)];
@@ -63,6 +90,99 @@ char* TExcelXMLReader::TagScratch(std::size_t size) {
 }
 
 void TExcelXMLReader::TagStart(std::string_view name, std::string_view text, bool) {
+  OpenElement(name, text);
+}
+
+void TExcelXMLReader::TagEnd(std::string_view, bool) { CloseElement(); }
+
+// The tags of a package part are almost all of one shape: name, attributes written as
+// name="value" with single spaces, then ">" or "/>"; end tags are "</name>". Such a tag is
+// scanned once and its element built at once, with the same result the general rules give.
+bool TExcelXMLReader::ReadTagDirect() {
+  const char* p = cur_;
+  if (end_ - p < 3 || *p != '<') return false;
+  if (p[1] == '/') return ReadEndTagDirect(p + 2);
+  if (p[1] == '?' || p[1] == '!') return false;
+  return ReadStartTagDirect(p + 1);
+}
+
+bool TExcelXMLReader::ReadStartTagDirect(const char* p) {
+  const char* const end = end_;
+  const char* const name_start = p;
+  p = ScanXMLName(p, end);
+  if (p == name_start) return false;
+  const std::string_view name(name_start, static_cast<std::size_t>(p - name_start));
+  // The duplicate-value message names the tag being read.
+  const std::string_view previous_name = name_;
+  name_ = name;
+  bool empty = false;
+  bool preserve = preserve_space_;
+  for (;;) {
+    unsigned char cls = p < end ? XMLByteClass(*p) : static_cast<unsigned char>(kcOther);
+    if (cls == kcGt) break;
+    if (cls == kcSlash && p + 1 < end && p[1] == '>') {
+      empty = true;
+      ++p;
+      break;
+    }
+    if (cls != kcSpace) break;
+    do ++p;
+    while (p < end && XMLByteClass(*p) == kcSpace);
+    if (p < end && (XMLByteClass(*p) == kcGt || XMLByteClass(*p) == kcSlash)) continue;
+    const char* const attr = p;
+    p = ScanXMLName(p, end);
+    if (p == attr || end - p < 2 || p[0] != '=' || p[1] != '"') break;
+    const char* const value = p + 2;
+    const char* const quote = FindXMLByte(value, end, '"');
+    if (quote == nullptr) break;
+    const std::string_view attr_name(attr, static_cast<std::size_t>(p - attr));
+    const std::string_view attr_value(value, static_cast<std::size_t>(quote - value));
+    preserve = attr_name.size() == 9 && attr_name == "xml:space" && attr_value == "preserve";
+    CollectValue(attr_name, attr_value);
+    p = quote + 1;
+  }
+  if (p >= end || (*p != '>')) {
+    // Not of the common shape: the general scan reads the tag from its start.
+    ClearCollector();
+    name_ = previous_name;
+    return false;
+  }
+  const char* const text_start = p + 1;
+  const char* const lt = NextTag(text_start, end);
+  std::string_view text(text_start, static_cast<std::size_t>(lt - text_start));
+  preserve_space_ = preserve;
+  if (!text.empty() && (IsLowByte(text.front()) || IsLowByte(text.back())) && !preserve &&
+      !KeepsTextSpace(name))
+    text = TrimLowBytes(text);
+  cur_ = lt;
+  text_ = text;
+  if (empty) {
+    kind_ = tkEmptyTag;
+  } else {
+    kind_ = tkStartTag;
+    ++depth_;
+  }
+  OpenElement(name, text);
+  if (empty) CloseElement();
+  return true;
+}
+
+bool TExcelXMLReader::ReadEndTagDirect(const char* p) {
+  if (depth_ <= 0) return false;  // the general scan fails with its message
+  const char* const end = end_;
+  const char* const name_start = p;
+  p = ScanXMLName(p, end);
+  if (p == name_start || p >= end || *p != '>') return false;
+  name_ = std::string_view(name_start, static_cast<std::size_t>(p - name_start));
+  text_ = {};
+  kind_ = tkEndTag;
+  --depth_;
+  cur_ = NextTag(p + 1, end);
+  CloseElement();
+  return true;
+}
+
+void TExcelXMLReader::OpenElement(std::string_view name, std::string_view text) {
   int id = XMLTagIdOf(name);
   auto* tag = new (arena_.Allocate(sizeof(TExXMLTag))) TExXMLTag(this, current_, id, name, text);
   if (current_->last_ != nullptr) {
@@ -90,7 +210,7 @@ void TExcelXMLReader::TagStart(std::string_view name, std::string_view text, boo
   if (id != xtUnknown) TagBegun(id);
 }
 
-void TExcelXMLReader::TagEnd(std::string_view, bool) {
+void TExcelXMLReader::CloseElement() {
   ClearCollector();  // attributes written in an end tag belong to no element
   if (current_ == &root_) throw EXLSError("XML level < 0");
   TExXMLTag* ended = current_;

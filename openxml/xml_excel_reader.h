@@ -31,6 +31,10 @@ class TExcelXMLReader : public TXMLStreamReader {
   TExXMLTag& Root() { return root_; }
   const std::string& PartName() const { return part_name_; }
 
+  // Whether tags of the common shape are read by the direct scan into the tree (the default)
+  // or every tag by the general rules; both give the same tree. Off only for comparisons.
+  void SetDirectScan(bool on) { direct_scan_ = on; }
+
  protected:
   // Called after a known element and its attributes were added to the tree.
   virtual void TagBegun(int tag_id) = 0;
@@ -38,13 +42,21 @@ class TExcelXMLReader : public TXMLStreamReader {
   // frees all children of its parent, the ended element included.
   virtual bool TagEnded(int tag_id) = 0;
 
-  void TagStart(std::string_view name, std::string_view text, bool empty) override;
-  void TagEnd(std::string_view name, bool empty) override;
-  void TagAttribute(std::string_view name, std::string_view value) override;
-  char* TagScratch(std::size_t size) override;
+  void TagStart(std::string_view name, std::string_view text, bool empty) final;
+  void TagEnd(std::string_view name, bool empty) final;
+  void TagAttribute(std::string_view name, std::string_view value) final;
+  char* TagScratch(std::size_t size) final;
 
  private:
   friend class TExXMLTag;
+  // Reads one tag of the common shape and the text after it straight into the tree; false,
+  // with nothing changed, for any other tag.
+  bool ReadTagDirect();
+  bool ReadStartTagDirect(const char* p);
+  bool ReadEndTagDirect(const char* p);
+  void CollectValue(std::string_view name, std::string_view value);
+  void OpenElement(std::string_view name, std::string_view text);
+  void CloseElement();
   void FreeChildren(TExXMLTag* parent);
   void ClearTree();
   void ClearCollector();
@@ -57,6 +69,7 @@ class TExcelXMLReader : public TXMLStreamReader {
   std::array<std::uint8_t, XMLAttrCount> slot_{};
   std::array<TExXMLValue, XMLAttrCount> collected_{};
   int collected_count_ = 0;
+  bool direct_scan_ = true;
 };
 
 }  // namespace gridport

@@ -53,26 +53,6 @@ const TPerfectNameMap<12>& AttrMap() {
   return map;
 }
 
-// One-letter names (c, v, f, r, s, t, ...) are the most frequent ones: a direct table.
-struct TOneLetterIds {
-  std::array<std::int16_t, 256> tag;
-  std::array<std::int16_t, 256> attr;
-  TOneLetterIds() {
-    tag.fill(static_cast<std::int16_t>(xtUnknown));
-    attr.fill(-1);
-    for (int i = 0; i < XMLTagCount; ++i)
-      if (XMLTagNames[i].size() == 1)
-        tag[static_cast<unsigned char>(XMLTagNames[i][0])] = static_cast<std::int16_t>(i);
-    for (int i = 0; i < XMLAttrCount; ++i)
-      if (XMLAttrNames[i].size() == 1)
-        attr[static_cast<unsigned char>(XMLAttrNames[i][0])] = static_cast<std::int16_t>(i);
-  }
-};
-const TOneLetterIds& OneLetterIds() {
-  static const TOneLetterIds ids;
-  return ids;
-}
-
 const std::string_view kFillPatterns[] = {
     "none",       "solid",        "mediumGray",     "darkGray",      "lightGray",
     "darkHorizontal", "darkVertical", "darkDown",   "darkUp",        "darkGrid",
@@ -92,18 +72,25 @@ int IndexIn(const std::string_view (&table)[N], std::string_view value) {
 
 }  // namespace
 
-int XMLTagIdOf(std::string_view name) {
-  if (name.size() == 1) return OneLetterIds().tag[static_cast<unsigned char>(name[0])];
+TXMLOneLetterIds::TXMLOneLetterIds() {
+  Tag.fill(static_cast<std::int16_t>(xtUnknown));
+  Attr.fill(-1);
+  for (int i = 0; i < XMLTagCount; ++i)
+    if (XMLTagNames[i].size() == 1)
+      Tag[static_cast<unsigned char>(XMLTagNames[i][0])] = static_cast<std::int16_t>(i);
+  for (int i = 0; i < XMLAttrCount; ++i)
+    if (XMLAttrNames[i].size() == 1)
+      Attr[static_cast<unsigned char>(XMLAttrNames[i][0])] = static_cast<std::int16_t>(i);
+}
+
+int XMLTagIdOfLong(std::string_view name) {
   std::size_t colon = name.rfind(':');
   if (colon != std::string_view::npos) name.remove_prefix(colon + 1);
   int id = TagMap().Find(name);
   return id < 0 ? xtUnknown : id;
 }
 
-int XMLAttrIdOf(std::string_view name) {
-  if (name.size() == 1) return OneLetterIds().attr[static_cast<unsigned char>(name[0])];
-  return AttrMap().Find(name);
-}
+int XMLAttrIdOfLong(std::string_view name) { return AttrMap().Find(name); }
 
 std::string_view XMLTagName(int id) {
   return id >= 0 && id < XMLTagCount ? XMLTagNames[id] : std::string_view();

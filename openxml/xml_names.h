@@ -2,6 +2,7 @@
 // that accessors of style elements use.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -12,11 +13,31 @@ namespace gridport {
 extern const std::string_view XMLTagNames[XMLTagCount];
 extern const std::string_view XMLAttrNames[XMLAttrCount];
 
+// One-letter names (c, v, f, r, s, t, ...) are the most frequent ones: a direct table.
+struct TXMLOneLetterIds {
+  TXMLOneLetterIds();
+  std::array<std::int16_t, 256> Tag;
+  std::array<std::int16_t, 256> Attr;
+};
+inline const TXMLOneLetterIds& XMLOneLetterIds() {
+  static const TXMLOneLetterIds ids;
+  return ids;
+}
+
+int XMLTagIdOfLong(std::string_view name);
+int XMLAttrIdOfLong(std::string_view name);
+
 // Id of an element name, xtUnknown when not in the table. A namespace prefix
 // ("x:row") is ignored: some writers prefix every element of a part.
-int XMLTagIdOf(std::string_view name);
+inline int XMLTagIdOf(std::string_view name) {
+  if (name.size() == 1) return XMLOneLetterIds().Tag[static_cast<unsigned char>(name[0])];
+  return XMLTagIdOfLong(name);
+}
 // Id of an attribute name (compared literally, prefix included: "r:id"), -1 when unknown.
-int XMLAttrIdOf(std::string_view name);
+inline int XMLAttrIdOf(std::string_view name) {
+  if (name.size() == 1) return XMLOneLetterIds().Attr[static_cast<unsigned char>(name[0])];
+  return XMLAttrIdOfLong(name);
+}
 
 // Name of a tag id for messages ("" for ids outside the table).
 std::string_view XMLTagName(int id);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "openxml/xml_scan.h"
 #include "workbook/xls_error.h"
 
 namespace gridport {
@@ -19,19 +20,6 @@ inline std::string_view Trim(std::string_view s) {
 
 inline bool IsQuote(char c) { return c == '"' || c == '\''; }
 
-// Byte classes of the fast scan of a well-formed tag: name bytes, XML white space, ">", "/",
-// and everything that sends the tag to the general scan (quotes, "=", control bytes).
-enum : unsigned char { kcName = 0, kcSpace = 1, kcGt = 2, kcSlash = 3, kcOther = 4 };
-constexpr std::array<unsigned char, 256> kByteClass = [] {
-  std::array<unsigned char, 256> t{};
-  for (int i = 0; i <= 32; ++i) t[static_cast<std::size_t>(i)] = kcOther;
-  t[' '] = t['\t'] = t['\r'] = t['\n'] = kcSpace;
-  t['>'] = kcGt;
-  t['/'] = kcSlash;
-  t['"'] = t['='] = kcOther;
-  return t;
-}();
-
 // Bytes that matter while a tag is scanned: the double quote, ">" and "/".
 constexpr std::array<bool, 256> kTagStops = [] {
   std::array<bool, 256> t{};
@@ -39,14 +27,7 @@ constexpr std::array<bool, 256> kTagStops = [] {
   return t;
 }();
 
-const char* Find(const char* from, const char* end, char c) {
-  // Values and cell texts are mostly a few bytes long: look at those before calling memchr.
-  for (int i = 0; i < 16; ++i, ++from) {
-    if (from >= end) return nullptr;
-    if (*from == c) return from;
-  }
-  return static_cast<const char*>(std::memchr(from, c, static_cast<std::size_t>(end - from)));
-}
+const char* Find(const char* from, const char* end, char c) { return FindXMLByte(from, end, c); }
 
 const char* FindSeq(const char* from, const char* end, std::string_view seq) {
   while (const char* p = Find(from, end, seq[0])) {
@@ -137,13 +118,13 @@ bool TXMLReader::ReadTagFast(const char* p) {
   int count = 0;
   const char* const end = end_;
   const char* name_start = p;
-  while (p < end && kByteClass[static_cast<unsigned char>(*p)] == kcName) ++p;
+  while (p < end && XMLByteClass(*p) == kcName) ++p;
   if (p == name_start) return false;
   std::string_view name(name_start, static_cast<std::size_t>(p - name_start));
   bool empty = false;
   for (;;) {
     if (p >= end) return false;
-    unsigned char cls = kByteClass[static_cast<unsigned char>(*p)];
+    unsigned char cls = XMLByteClass(*p);
     if (cls == kcGt) break;
     if (cls == kcSlash) {
       if (p + 1 >= end || p[1] != '>') return false;
@@ -152,12 +133,12 @@ bool TXMLReader::ReadTagFast(const char* p) {
       break;
     }
     if (cls != kcSpace) return false;
-    while (p < end && kByteClass[static_cast<unsigned char>(*p)] == kcSpace) ++p;
+    while (p < end && XMLByteClass(*p) == kcSpace) ++p;
     if (p >= end) return false;
-    cls = kByteClass[static_cast<unsigned char>(*p)];
+    cls = XMLByteClass(*p);
     if (cls == kcGt || cls == kcSlash) continue;
     const char* attr = p;
-    while (p < end && kByteClass[static_cast<unsigned char>(*p)] == kcName) ++p;
+    while (p < end && XMLByteClass(*p) == kcName) ++p;
     if (p == attr || p + 1 >= end || p[0] != '=' || p[1] != '"' || count == kMaxAttributes)
       return false;
     const char* value = p + 2;

@@ -55,6 +55,13 @@ class TXMLReader {
   const char* begin_ = nullptr;
   const char* cur_ = nullptr;
   const char* end_ = nullptr;
+  // The state of the last token; a derived reader that scans a tag itself keeps it as the
+  // general scan would.
+  int kind_ = tkNone;
+  int depth_ = 0;
+  bool preserve_space_ = false;
+  std::string_view name_;
+  std::string_view text_;
 
  private:
   bool ReadTagFast(const char* p);
@@ -63,11 +70,6 @@ class TXMLReader {
   void ReportAttributes(std::string_view rest);
   bool SkipMarkup(const char* p);
 
-  int kind_ = tkNone;
-  int depth_ = 0;
-  bool preserve_space_ = false;
-  std::string_view name_;
-  std::string_view text_;
   std::vector<std::string> values_;
   std::string scratch_;
 };

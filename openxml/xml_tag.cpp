@@ -20,6 +20,19 @@ namespace {
 }  // namespace
 
 TXMLCellRef ParseXMLCellRef(std::string_view ref) {
+  // The usual form: one to three capitals, then one to seven digits.
+  {
+    const std::size_t n = ref.size();
+    std::size_t i = 0;
+    std::int32_t col = 0;
+    for (unsigned letter; i < n && i < 3 && (letter = static_cast<unsigned char>(ref[i]) - unsigned{'A'}) < 26; ++i)
+      col = col * 26 + static_cast<std::int32_t>(letter) + 1;
+    const std::size_t letters = i;
+    std::int32_t row = 0;
+    for (unsigned digit; i < n && i - letters < 7 && (digit = static_cast<unsigned char>(ref[i]) - unsigned{'0'}) <= 9; ++i)
+      row = row * 10 + static_cast<std::int32_t>(digit);
+    if (letters > 0 && i > letters && i == n) return {col - 1, row - 1};
+  }
   std::size_t digits = ref.size();
   while (digits > 0 && ref[digits - 1] >= '0' && ref[digits - 1] <= '9') --digits;
   std::string_view row_text = ref.substr(digits);
@@ -63,12 +76,18 @@ bool TExXMLTag::Bool(int attr, bool def) const {
 
 std::int32_t TExXMLTag::Int(int attr, std::int32_t def) const {
   const TExXMLValue* v = Value(attr);
-  return v ? ParseXMLInt(v->Raw).value_or(0) : def;
+  if (v == nullptr) return def;
+  std::int32_t value = 0;
+  ParseXMLInt(v->Raw, value);
+  return value;
 }
 
 double TExXMLTag::Float(int attr, double def) const {
   const TExXMLValue* v = Value(attr);
-  return v ? ParseXMLFloat(v->Raw).value_or(0.0) : def;
+  if (v == nullptr) return def;
+  double value = 0;
+  ParseXMLFloat(v->Raw, value);
+  return value;
 }
 
 std::string_view TExXMLTag::String(int attr, std::string_view def) const {
@@ -126,8 +145,17 @@ TXMLCellRef TExXMLTag::CellRef(int attr) const { return ParseXMLCellRef(Required
 TXMLAreaRef TExXMLTag::AreaRef(int attr) const { return ParseXMLAreaRef(RequiredString(attr)); }
 
 std::u16string TExXMLTag::DecodedText() const { return DecodeXMLText(text_); }
-std::int32_t TExXMLTag::TextInt() const { return ParseXMLInt(text_).value_or(0); }
-double TExXMLTag::TextFloat() const { return ParseXMLFloat(text_).value_or(0.0); }
+std::int32_t TExXMLTag::TextInt() const {
+  std::int32_t value = 0;
+  ParseXMLInt(text_, value);
+  return value;
+}
+
+double TExXMLTag::TextFloat() const {
+  double value = 0;
+  ParseXMLFloat(text_, value);
+  return value;
+}
 
 TExXMLTag* TExXMLTag::Child(int tag) const {
   for (TExXMLTag* c = first_; c != nullptr; c = c->next_)

@@ -76,6 +76,17 @@ void AppendDecodedXMLText(std::string_view raw, std::u16string& out) {
   out.reserve(out.size() + n);
   std::size_t i = 0;
   while (i < n) {
+    // A run of plain ASCII (no reference, no CR) is widened in one go.
+    std::size_t run = i;
+    while (run < n && s[run] < 0x80 && s[run] != '&' && s[run] != '\r') ++run;
+    if (run != i) {
+      const std::size_t at = out.size();
+      out.resize(at + (run - i));
+      char16_t* to = out.data() + at;
+      for (std::size_t k = i; k < run; ++k) *to++ = s[k];
+      i = run;
+      if (i == n) break;
+    }
     unsigned char c = s[i];
     if (c < 0x80) {
       if (c == '&') {
@@ -147,48 +158,77 @@ void DecodeEscapedUnderscores(std::u16string& text) {
   text.resize(w);
 }
 
-std::optional<std::int32_t> ParseXMLInt(std::string_view text) {
+bool ParseXMLInt(std::string_view text, std::int32_t& result) {
+  // Style indices and counts: a few digits, no sign.
+  if (!text.empty() && text.size() <= 9) {
+    std::int32_t value = 0;
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+      const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
+      if (digit > 9) break;
+      value = value * 10 + static_cast<std::int32_t>(digit);
+    }
+    if (i == text.size()) {
+      result = value;
+      return true;
+    }
+  }
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   std::int32_t value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return false;
+  result = value;
+  return true;
+}
+
+std::optional<std::int32_t> ParseXMLInt(std::string_view text) {
+  std::int32_t value = 0;
+  if (!ParseXMLInt(text, value)) return std::nullopt;
   return value;
 }
 
-std::optional<double> ParseXMLFloat(std::string_view text) {
+bool ParseXMLFloat(std::string_view text, double& result) {
   // Most cell values are plain decimals of up to 15 digits: such a value and the power of ten
   // it is divided by are exact doubles, so one division gives the correctly rounded result.
-  {
-    static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    std::size_t i = 0, n = text.size();
-    bool negative = n > 0 && text[0] == '-';
-    if (negative) i = 1;
-    std::uint64_t mantissa = 0;
-    int digits = 0, fraction = -1;
-    for (; i < n && digits <= 15; ++i) {
-      char c = text[i];
-      if (c >= '0' && c <= '9') {
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-        ++digits;
-        if (fraction >= 0) ++fraction;
-      } else if (c == '.' && fraction < 0) {
-        fraction = 0;
-      } else {
-        break;
-      }
-    }
-    if (i == n && digits > 0 && digits <= 15 && fraction != 0) {
-      double value = static_cast<double>(mantissa);
-      if (fraction > 0) value /= kPow10[fraction];
-      return negative ? -value : value;
-    }
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const char* s = text.data();
+  const std::size_t n = text.size();
+  std::size_t i = n > 0 && s[0] == '-' ? 1 : 0;
+  const bool negative = i == 1;
+  std::uint64_t mantissa = 0;  // wraps for long inputs, which are not taken from here
+  const std::size_t int_start = i;
+  for (unsigned digit; i < n && (digit = static_cast<unsigned char>(s[i]) - unsigned{'0'}) <= 9; ++i)
+    mantissa = mantissa * 10 + digit;
+  std::size_t digits = i - int_start;
+  std::size_t fraction = 0;
+  bool point = false;
+  if (i < n && s[i] == '.') {
+    point = true;
+    const std::size_t fraction_start = ++i;
+    for (unsigned digit; i < n && (digit = static_cast<unsigned char>(s[i]) - unsigned{'0'}) <= 9; ++i)
+      mantissa = mantissa * 10 + digit;
+    fraction = i - fraction_start;
+    digits += fraction;
+  }
+  if (i == n && digits > 0 && digits <= 15 && (!point || fraction > 0)) {
+    double value = static_cast<double>(mantissa);
+    if (fraction > 0) value /= kPow10[fraction];
+    result = negative ? -value : value;
+    return true;
   }
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   double value = 0;
   auto [end, ec] =
       std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return false;
+  result = value;
+  return true;
+}
+
+std::optional<double> ParseXMLFloat(std::string_view text) {
+  double value = 0;
+  if (!ParseXMLFloat(text, value)) return std::nullopt;
   return value;
 }
 

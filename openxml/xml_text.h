@@ -26,5 +26,8 @@ void DecodeEscapedUnderscores(std::u16string& text);
 std::optional<std::int32_t> ParseXMLInt(std::string_view text);
 // The whole text as a number with "." as decimal separator; nothing when it is not one.
 std::optional<double> ParseXMLFloat(std::string_view text);
+// The same for hot paths: false, with value untouched, when the text is not a number.
+bool ParseXMLInt(std::string_view text, std::int32_t& value);
+bool ParseXMLFloat(std::string_view text, double& value);
 
 }  // namespace gridport

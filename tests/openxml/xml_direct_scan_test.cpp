@@ -1,0 +1,142 @@
+// The direct scan of common tags must build exactly the tree the general rules build: every
+// input is parsed both ways and the traces of elements, values, texts, depths and errors compared.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "openxml/xml_excel_reader.h"
+#include "openxml/zip_xls_archive.h"
+#include "workbook/xls_error.h"
+
+namespace gridport {
+namespace {
+
+class TTraceReader : public TExcelXMLReader {
+ public:
+  std::string trace;
+
+  std::string Parse(std::string_view name, const char* data, std::size_t size, bool direct) {
+    trace.clear();
+    SetDirectScan(direct);
+    try {
+      ParsePart(name, data, size);
+    } catch (const EXLSError& e) {
+      trace += std::string("error ") + e.what();
+    }
+    return trace;
+  }
+
+ protected:
+  // "t" keeps its spaces, as in the package reader, so that both trimming rules are exercised.
+  bool KeepsTextSpace(std::string_view name) const override { return name == "t"; }
+  void TagBegun(int id) override {
+    // A new element has no children yet: its serialisation is its name, values and text.
+    trace += std::to_string(id) + " d" + std::to_string(Depth()) + " k" + std::to_string(LastKind()) + " p" +
+             std::to_string(PreserveSpace()) + " " + CurrentElement()->Serialise() + "\n";
+  }
+  bool TagEnded(int id) override {
+    const TExXMLTag& t = *CurrentElement();
+    trace += ">" + std::to_string(id) + " " + std::string(t.Name()) + " [" + std::string(t.RawText()) +
+             "] " + std::to_string(t.HasValues()) + " d" + std::to_string(Depth()) + "\n";
+    // Free as the package reader does, so that later elements reuse the arena.
+    return id == xtC || id == xtRow || id == xtSi;
+  }
+};
+
+void ExpectSameTrees(std::string_view name, const std::string& xml) {
+  TTraceReader direct, general;
+  // A copy of exactly the input's size, so that reads past the end are caught by the sanitizer.
+  std::unique_ptr<char[]> bytes(new char[xml.size() + 1]);
+  std::copy(xml.begin(), xml.end(), bytes.get());
+  std::string expected = general.Parse(name, bytes.get(), xml.size(), false);
+  EXPECT_EQ(direct.Parse(name, bytes.get(), xml.size(), true), expected) << name << ": " << xml;
+}
+
+TEST(XMLDirectScan, BuildsTheTreeOfTheGeneralRules) {
+  const std::string long_name(40, 'n');
+  const std::string long_value(70, 'v');
+  const char* const cases[] = {
+      "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<worksheet><sheetData><row r=\"1\" spans=\"1:2\">"
+      "<c r=\"A1\" s=\"3\" t=\"s\"><v>12</v></c><c r=\"B1\"><f>SUM(A1)</f><v>1.5</v></c></row>"
+      "</sheetData></worksheet>",
+      // Text around children, spaces, and the text after an end tag.
+      "<si>  a b  <t> x </t> tail <t>y</t>\n</si>",
+      "<si><t xml:space=\"preserve\"> p </t><r><t>  q</t></r><x> z </x></si>",
+      // The preserve flag stays with the last attribute read, across tags.
+      "<a xml:space=\"preserve\"><b> kept </b><c s=\"1\"> trimmed </c></a>",
+      // Shapes the direct scan leaves to the general rules.
+      "<c r='A1' s=\"2\"/><c r=\"A2\"s=\"1\"/><c r=A3 /><c  r = \"A4\" /><c r=\"A5\" / >",
+      "<a/ b=\"1\"><b x=\"1/2\" y=\"a>b\"/></a ><c r=\"1\"></c r=\"2\"><d></ d>",
+      "<!-- c r=\"A1\" --><![CDATA[<c>]]><!DOCTYPE x><?pi x?><c r=\"A1\"/>",
+      "<c r=\"A1\"\t\ns=\"1\"\r\n>\t<v>\r\n1\r\n</v></c>",
+      // Duplicate values, unknown elements with known values, names with prefixes.
+      "<c r=\"A1\" r=\"A2\"/>",
+      "<a><x:c r=\"A1\"/><unknown r=\"A1\" s=\"2\"><v>3</v></unknown><c/></a>",
+      // Errors and truncation at every kind of place.
+      "</c>",
+      "<a></a></b>",
+      "<c r=\"A1\"",
+      "<c r=\"A1",
+      "<c r=",
+      "<c",
+      "<",
+      "<a><b>text",
+      "<a></",
+      "<a></a",
+      "",
+  };
+  for (const char* xml : cases) ExpectSameTrees("case", xml);
+  // Names, values and texts longer than one 16-byte look, and tags ending near the buffer's end.
+  ExpectSameTrees("long", "<" + long_name + " " + long_name + "=\"" + long_value + "\">" + long_value + "</" +
+                              long_name + "><sheetFormatPr defaultRowHeight=\"15\" zoomScaleSheetLayoutView=\"" +
+                              long_value + "\"/>");
+  for (std::size_t cut = 0; cut < 40; ++cut) {
+    std::string xml = "<row r=\"1\"><c r=\"AB12\" s=\"1\"><v>-0.25</v></c></row>";
+    ExpectSameTrees("cut", xml.substr(0, xml.size() - std::min(cut, xml.size())));
+  }
+}
+
+bool EndsWith(std::string name, std::string_view tail) {
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+  return name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+TEST(XMLDirectScan, CorpusPartsGiveTheSameTrees) {
+  const char* env = std::getenv("GRIDPORT_SHARED_DIR");
+  std::filesystem::path files = std::filesystem::path(env ? env : GRIDPORT_SHARED_DIR) / "corpus" / "files";
+  if (!std::filesystem::is_directory(files)) GTEST_SKIP() << "no corpus at " << files;
+  int parts = 0;
+  for (const auto& item : std::filesystem::directory_iterator(files)) {
+    std::string name = item.path().filename().string();
+    if (!EndsWith(name, ".xlsx") && !EndsWith(name, ".xlsm")) continue;
+    TXLSZipArchive archive;
+    try {
+      archive.OpenFile(item.path().string());
+    } catch (const EXLSError&) {
+      continue;  // damaged archives belong to the zip reader's tests
+    }
+    if (!archive.IsZipFile()) continue;
+    const TQuillZipEntries& entries = archive.Zip().Entries();
+    for (int i = 0; i < entries.Count(); ++i) {
+      const TQuillZipEntriesEntry& entry = entries.Items(i);
+      if (!EndsWith(entry.FileName(), ".xml") && !EndsWith(entry.FileName(), ".rels")) continue;
+      TZipPartBuffer part;
+      try {
+        entry.ExtractToStream(part);
+      } catch (const EXLSError&) {
+        continue;
+      }
+      // The variety is in the first part of a large sheet; the rest repeats it.
+      ExpectSameTrees(name + ":" + entry.FileName(),
+                      std::string(reinterpret_cast<const char*>(part.Data()), std::min<std::size_t>(part.Size(), 64 << 10)));
+      ++parts;
+    }
+  }
+  EXPECT_GT(parts, 0);
+}
+
+}  // namespace
+}  // namespace gridport
