@@ -66,6 +66,10 @@ class TBytesSource : public TRecordSource {
     pos_ += n;
     return n;
   }
+  std::uint16_t PeekRecordId() override {
+    if (bytes_.size() - pos_ < 4) return 0;
+    return static_cast<std::uint16_t>(bytes_[pos_] | bytes_[pos_ + 1] << 8);
+  }
 
  private:
   const std::vector<std::uint8_t>& bytes_;

@@ -90,7 +90,7 @@ class TXLSStream final : public TRecordSource {
   std::size_t ReadUnencrypted(void* buffer, std::size_t count);
   // The id / length field of the next header without consuming it; 0 when
   // fewer than 4 bytes remain (the position then stays after the short read).
-  std::uint16_t PeekRecordId();
+  std::uint16_t PeekRecordId() override;
   std::uint16_t PeekRecordLength();
 
   // origin: 0 begin, 1 current, 2 end. Returns the new position.

@@ -34,6 +34,10 @@ class TBytesSource : public gridport::TRecordSource {
     pos_ += n;
     return n;
   }
+  std::uint16_t PeekRecordId() override {
+    if (size_ - pos_ < 4) return 0;
+    return static_cast<std::uint16_t>(data_[pos_] | data_[pos_ + 1] << 8);
+  }
 
  private:
   const std::uint8_t* data_;

@@ -22,6 +22,9 @@ class TRecordSource {
   virtual int ReadHeader(TBiffRecordHeader& header) = 0;
   // Reads up to count body bytes into buffer and returns the count read.
   virtual std::size_t Read(void* buffer, std::size_t count) = 0;
+  // The id of the next record header without consuming it; 0 at the end of
+  // the stream.
+  virtual std::uint16_t PeekRecordId() = 0;
 };
 
 }  // namespace gridport

@@ -28,6 +28,10 @@ class TSSTReader {
 
   std::uint32_t Remaining() const { return remaining_; }
 
+  // True when the current record is used up and no CONTINUE record follows:
+  // the table's data ends here. The next record stays unread.
+  bool DataEnded() { return remaining_ == 0 && source_.PeekRecordId() != kContinueId; }
+
   // Moves to the next record, which must be a CONTINUE record.
   void NextRecord() {
     TBiffRecordHeader header;
@@ -324,6 +328,10 @@ void TSST::ReadSST(TRecordSource& stream, std::uint32_t size) {
   by_position_.reserve(by_position_.size() + std::min<std::size_t>(unique, size / 3));
 
   for (std::uint32_t i = 0; i < unique; ++i) {
+    // Some writers claim more strings than they store (a 1996 build's table
+    // of 15 holding 12; a table of 1761 with no string at all): the strings
+    // that are there are kept, and a cell that refers past them fails on its own.
+    if (in.DataEnded()) break;
     if (in.Remaining() == 0) in.NextRecord();
     // Character count and option flags. These and the run count and phonetic
     // size never straddle a record end in files Excel writes; should they,
