@@ -1,8 +1,9 @@
 // Text fields of BIFF records, decoded into a caller's reusable UTF-16 string.
 //
 // Two encodings occur: BIFF8 text (a flags byte, then UTF-16LE characters when
-// the flags byte is 1, else 8-bit characters) and the 8-bit text of BIFF2 to
-// BIFF5 records, where each byte becomes the UTF-16 code unit of the same value.
+// the flags byte is 1, else 8-bit characters, each byte the UTF-16 code unit of
+// the same value) and the 8-bit text of BIFF2 to BIFF5 records, in the code
+// page the file names.
 // A text that claims more characters than its record holds is cut to the
 // characters that are there: the record's length, not the count, bounds the read.
 #pragma once
@@ -27,9 +28,10 @@ std::size_t Decode8BitText(const std::uint8_t* p, std::size_t available, std::si
 void DecodeCodePageText(const std::uint8_t* p, std::size_t count, std::u16string& out);
 
 // The 8-bit text of BIFF2 to BIFF5 records in the code page of the file's
-// CODEPAGE record: Windows-1251 (1251) or Windows-1252 (every other value,
-// which for bytes outside 0x80-0x9F is the same as widening each byte).
-// Reads count characters from p within available bytes; returns the bytes read.
+// CODEPAGE record (text/code_pages.h; a page without a table, or none, reads
+// as Windows-1252). count is in bytes, as those records count: a double-byte
+// page gives fewer characters. Reads count bytes from p within available
+// bytes; returns the bytes read.
 std::size_t DecodeAnsiText(const std::uint8_t* p, std::size_t available, std::size_t count,
                            std::uint16_t codePage, std::u16string& out);
 
