@@ -415,9 +415,19 @@ void TBiffReader::ReadIndex() {
   if (id_ == kIndex && version_ <= xvExcel40 && sheet_ != nullptr) store_ = TRecordTarget{sheet_};
 }
 
-void TBiffReader::ReadMergeCells() {
+// The model has no merged-cell list: the record stays in the store after its mark.
+void TBiffReader::ReadMergeCells() { Mark(kMarkObjects); }
+
+// Shared-feature header of a sheet. For sheet protection (feature type 2 at
+// offset 12) bits 0 to 14 of the 16-bit options at 19 are the protection
+// options; the model keeps whether all of them are set. Other feature types
+// carry other data there.
+void TBiffReader::ReadFeatHdr() {
   storeRaw_ = false;
-  Mark(kMarkObjects);
+  constexpr std::uint16_t kFeatureProtection = 2;
+  if (length_ >= 21 && GetU16(buffer_.data() + 12) == kFeatureProtection) {
+    sheet_->ProtectAll = (GetU16(buffer_.data() + 19) & 0x7FFFu) == 0x7FFFu;
+  }
 }
 
 void TBiffReader::ReadDrawing() {

@@ -223,6 +223,7 @@ void TBiffReader::ReadBOF() {
         // name the new sheet was given.
         if (static_cast<std::size_t>(boundSheet_) < sheetNames_.size()) {
           sheet_->SetName(sheetNames_[boundSheet_].Name);
+          sheet_->Hidden = static_cast<THiddenState>(sheetNames_[boundSheet_].Hidden);
         }
         store_ = TRecordTarget{sheet_};
         SetDefault();
@@ -442,10 +443,8 @@ void TBiffReader::DispatchGlobalsRecord() {
       }
       return;
     case kColInfo:
-      if (version_ >= xvExcel50) {
-        Mark(kMarkColInfo);
-        storeRaw_ = false;
-      }
+      // The model has no column objects: the record stays in the store after its mark.
+      if (version_ >= xvExcel50) Mark(kMarkColInfo);
       return;
     case kCalcCount:
     case kCalcMode:
@@ -501,7 +500,11 @@ void TBiffReader::DispatchGlobalsRecord() {
       storeRaw_ = false;
       return;
     case kFeatHdr:
-      if (sheet_ != nullptr) storeRaw_ = false;
+      if (sheet_ != nullptr) ReadFeatHdr();
+      return;
+    case kSheetExt:
+      // Kept raw as well: the tab colour is the only part the model holds.
+      if (sheet_ != nullptr && length_ > 16) sheet_->TabColor = buffer_[16];
       return;
     default:
       return;  // appended raw

@@ -110,6 +110,7 @@ class TBiffReader {
   void ReadPane();
   void ReadIndex();
   void ReadMergeCells();
+  void ReadFeatHdr();
   void ReadDrawing();
 
   // The model side of the globals records and the record stores

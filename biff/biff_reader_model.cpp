@@ -57,7 +57,11 @@ void TBiffReader::AddCellFormat() {
 void TBiffReader::AddNumberFormat(std::uint16_t formatId, const std::u16string& text) {
   workbook_.CellFormats().NumberFormats().AddWithId(text, formatId, 1);
 }
-void TBiffReader::AddStyle(std::size_t) {}
+// The model has no style list: the STYLE record is kept in the globals store,
+// cut to the bytes a style holds.
+void TBiffReader::AddStyle(std::size_t size) {
+  Store().AddRecord(id_, static_cast<std::uint16_t>(size), buffer_.data());
+}
 // The colour entries (4 bytes each, from offset 2) replace the process-wide
 // palette from index 8 on.
 void TBiffReader::SetPalette(std::size_t count) {
@@ -71,11 +75,21 @@ void TBiffReader::SetPalette(std::size_t count) {
 void TBiffReader::ReadSharedStrings() { workbook_.SST().ReadSST(*stream_, length_); }
 
 // Names and external references.
-void TBiffReader::AddName() {}
-void TBiffReader::AddSupBook() {}
-void TBiffReader::AddExternName() {}
-void TBiffReader::AddExternSheet() {}
-void TBiffReader::AddCRN(std::uint16_t) {}
+void TBiffReader::AddName() {
+  workbook_.FormulaHandler().InternalNames().AddFromRecord(buffer_.data(), length_);
+}
+void TBiffReader::AddSupBook() {
+  workbook_.FormulaHandler().ExternalNames().AddSupBook(buffer_.data(), length_);
+}
+void TBiffReader::AddExternName() {
+  workbook_.FormulaHandler().ExternalNames().AddExternName(buffer_.data(), length_);
+}
+void TBiffReader::AddExternSheet() {
+  workbook_.FormulaHandler().ExternalNames().AddExternSheet(buffer_.data(), length_);
+}
+void TBiffReader::AddCRN(std::uint16_t sheetIndex) {
+  workbook_.FormulaHandler().ExternalNames().AddCRN(sheetIndex, buffer_.data(), length_);
+}
 void TBiffReader::AddChartSheetName(const std::u16string&) {}
 
 }  // namespace gridport

@@ -25,6 +25,9 @@ namespace gridport {
 class TXLSWorkbook;
 class TSheets;
 
+// Whether a sheet's tab shows (BOUNDSHEET's low two option bits).
+enum THiddenState : std::uint8_t { hsVisible = 0, hsHidden = 1, hsVeryHidden = 2 };
+
 // A cell's text without copying it: the entry text of a string cell, the
 // result text of a string formula, a fixed text, or a number formatted into
 // the caller's TNumberTextBuffer. Valid until that cell or buffer changes.
@@ -144,8 +147,9 @@ class TSheet {
   void Reset();
 
   // Sheet settings kept for completeness; reading does not use them.
+  THiddenState Hidden = hsVisible;
   bool RecalcFormulas = true;
-  std::uint8_t TabColor = 64;
+  std::uint8_t TabColor = 64;  // colour index of the sheet's tab
   bool ProtectAll = true;  // every sheet protection option set
 
  private:

@@ -187,6 +187,7 @@ TEST(BiffReaderFixtures, ReadsEveryWriterAndVersion) {
     workbook.SetFilename(Fixture(c.file));
     ASSERT_NO_THROW(workbook.ReadWorkbook());
     EXPECT_EQ(workbook.Version(), c.version);
+    EXPECT_EQ(workbook.OrigVersion(), c.version);
     ASSERT_EQ(workbook.Sheets().Count(), c.sheets.size());
     for (std::size_t i = 0; i < c.sheets.size(); ++i) EXPECT_EQ(workbook.Sheets()[i].Name(), c.sheets[i]);
     for (const TCellCase& cell : c.cells) {
@@ -374,6 +375,243 @@ TEST(BiffReaderCells, Biff5LabelKeepsItsFirstCharacter) {
   EXPECT_EQ(workbook.Version(), xvExcel50);
   EXPECT_EQ(workbook.Sheets()[0].Name(), u"Five");
   EXPECT_EQ(workbook.Sheets()[0].CellText(0, 0), u"Text");
+}
+
+// The 8-bit text of a BIFF5 file is read in the code page its CODEPAGE record
+// names (Shift-JIS files from a Japanese Excel 95); without one, Windows-1252.
+TEST(BiffReaderCells, Biff5TextInTheFileCodePage) {
+  struct Case {
+    const char* name;
+    int codePage;  // -1: no CODEPAGE record
+    TBytes bytes;
+    std::u16string text;
+  };
+  const Case cases[] = {
+      {"Shift-JIS", 932, {0x93, 0xFA, 0x96, 0x7B, 0xB1}, u"日本ｱ"},
+      {"Central European", 1250, {0x8A, 0x9D}, u"Šť"},
+      {"no CODEPAGE record", -1, {0x80, 0xE9}, u"€é"},
+      {"a page without a table", 10000, {0x80, 0xE9}, u"€é"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TBiffStreamBuilder b;
+    b.Bof5(0x0005);
+    if (c.codePage >= 0) {
+      TBytes page;
+      Put16(page, static_cast<std::uint16_t>(c.codePage));
+      b.Record(0x0042, page);
+    }
+    TBytes sheet;
+    Put32(sheet, 0);
+    Put16(sheet, 0);
+    Put8(sheet, static_cast<std::uint8_t>(c.bytes.size()));
+    test::PutBytes(sheet, c.bytes);
+    b.Record(0x0085, sheet).Eof().Bof5(0x0010);
+    TBytes label;
+    Put16(label, 0);
+    Put16(label, 0);
+    Put16(label, 15);
+    Put16(label, static_cast<std::uint16_t>(c.bytes.size()));  // a byte count
+    test::PutBytes(label, c.bytes);
+    b.Record(0x0204, label);
+    // A formula's string result in a BIFF5 STRING record.
+    TBytes formula;
+    Put16(formula, 1);
+    Put16(formula, 0);
+    Put16(formula, 15);
+    test::PutBytes(formula, SpecialResult(0, 0));
+    Put16(formula, 0);
+    Put32(formula, 0);
+    Put16(formula, static_cast<std::uint16_t>(kTokens.size()));
+    test::PutBytes(formula, kTokens);
+    b.Record(0x0006, formula);
+    TBytes result;
+    Put16(result, static_cast<std::uint16_t>(c.bytes.size()));
+    test::PutBytes(result, c.bytes);
+    b.Record(0x0207, result).Eof();
+    TXLSWorkbook workbook;
+    ASSERT_NO_THROW(LoadStream(workbook, b.Bytes(), u"Book"));
+    TSheet& s = workbook.Sheets()[0];
+    EXPECT_EQ(s.Name(), c.text);
+    EXPECT_EQ(s.CellText(0, 0), c.text);
+    EXPECT_EQ(s.CellText(0, 1), c.text);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Names, external references and the sheet settings the model holds.
+
+// SUPBOOK of an external workbook "b.xls" with the sheets named.
+TBytes SupBookOf(const std::vector<std::string>& sheets) {
+  TBytes b;
+  Put16(b, static_cast<std::uint16_t>(sheets.size()));
+  Put16(b, 5);
+  Put8(b, 0);
+  b.insert(b.end(), {'b', '.', 'x', 'l', 's'});
+  for (const std::string& name : sheets) {
+    Put16(b, static_cast<std::uint16_t>(name.size()));
+    Put8(b, 0);
+    b.insert(b.end(), name.begin(), name.end());
+  }
+  return Rec(0x01AE, b);
+}
+
+TBytes Xct(std::uint16_t count, std::uint16_t sheet) {
+  TBytes b;
+  Put16(b, count);
+  Put16(b, sheet);
+  return Rec(0x0059, b);
+}
+
+TBytes Crn(std::uint16_t row, double value) {
+  TBytes b = {0, 0};  // last and first column
+  Put16(b, row);
+  Put8(b, 0x01);  // a number follows
+  PutDouble(b, value);
+  return Rec(0x005A, b);
+}
+
+TEST(BiffReaderNames, NamesAndExternalReferencesFillTheTables) {
+  TBytes self;
+  Put16(self, 1);
+  Put16(self, 0x0401);
+  TBytes externSheet;
+  Put16(externSheet, 2);
+  for (std::uint16_t v : {0, 0, 0, 1, 1, 1}) Put16(externSheet, v);
+  TBytes name;  // "Total" = ptgInt 7, for the second sheet, hidden
+  Put16(name, 0x0001);
+  Put8(name, 0);
+  Put8(name, 5);
+  Put16(name, 3);
+  Put16(name, 0);
+  Put16(name, 2);
+  name.insert(name.end(), {0, 0, 0, 0, 0});  // four text counts, then the name's flags byte
+  name.insert(name.end(), {'T', 'o', 't', 'a', 'l', 0x1E, 0x07, 0x00});
+  TBytes externName;  // a plain external name "Rate" with a 3-byte definition
+  Put16(externName, 0);
+  Put32(externName, 0);
+  Put8(externName, 4);
+  Put8(externName, 0);
+  externName.insert(externName.end(), {'R', 'a', 't', 'e'});
+  Put16(externName, 3);
+  externName.insert(externName.end(), {0x1E, 0x02, 0x00});
+  const TBytes globals = Cat({Rec(0x01AE, self), SupBookOf({"P", "Q"}), Rec(0x0023, externName),
+                             Xct(2, 1), Crn(0, 1.5), Crn(1, 2.5), Rec(0x0017, externSheet),
+                             Rec(0x0018, name)});
+  TXLSWorkbook workbook;
+  ASSERT_NO_THROW(LoadStream(workbook, OneSheet8({}, globals)));
+
+  TInternalNames& names = workbook.FormulaHandler().InternalNames();
+  ASSERT_EQ(names.Count(), 1u);
+  EXPECT_EQ(BIFF8Text(names[0].Name), u"Total");
+  EXPECT_EQ(names[0].Options, nmoHidden);
+  EXPECT_EQ(names[0].SheetIndex, 2);
+  EXPECT_EQ(names[0].Definition, (std::vector<std::uint8_t>{0x1E, 0x07, 0x00}));
+
+  const TExternalNames& external = workbook.FormulaHandler().ExternalNames();
+  ASSERT_EQ(external.SupBooks().size(), 2u);
+  EXPECT_EQ(external.SupBooks()[0].Marker, TSupBook::kSelf);
+  const TSupBook& other = external.SupBooks()[1];
+  EXPECT_EQ(BIFF8Text(other.FileName), u"b.xls");
+  ASSERT_EQ(other.Sheets.size(), 2u);
+  EXPECT_EQ(other.Sheets[0].CRNs.size(), 0u);
+  ASSERT_EQ(other.Sheets[1].CRNs.size(), 2u) << "the XCT's sheet index picks the sheet";
+  EXPECT_EQ(other.Sheets[1].CRNs[1].Row, 1);
+  ASSERT_EQ(other.Names.size(), 1u);
+  EXPECT_EQ(BIFF8Text(other.Names[0]->Name), u"Rate");
+  ASSERT_EQ(external.ExtSheets().size(), 2u);
+  EXPECT_EQ(external.ExtSheets()[1].SupBook, 1);
+  EXPECT_EQ(external.ExtSheets()[1].LastSheet, 1);
+
+  // Clearing the workbook forgets them.
+  workbook.ClearWorkbook();
+  EXPECT_EQ(workbook.FormulaHandler().InternalNames().Count(), 0u);
+  EXPECT_TRUE(workbook.FormulaHandler().ExternalNames().SupBooks().empty());
+}
+
+TEST(BiffReaderNames, DamagedReferencesEndTheRead) {
+  TBytes externName;
+  Put16(externName, 0);
+  Put32(externName, 0);
+  Put8(externName, 1);
+  Put8(externName, 0);
+  Put8(externName, 'x');
+  Put16(externName, 0);
+  struct Case {
+    const char* name;
+    TBytes globals;
+    std::string cause;
+  };
+  const Case cases[] = {
+      {"CRN for a sheet the SUPBOOK lacks", Cat({SupBookOf({"P", "Q"}), Xct(1, 2), Crn(0, 1)}),
+       "Invalid SUPBOOK Sheet Index"},
+      {"CRN before any SUPBOOK", Cat({Xct(1, 0), Crn(0, 1)}), "No SUPBOOK for CRN"},
+      {"EXTERNNAME before any SUPBOOK", Rec(0x0023, externName), "No SUPBOOK for EXTERNNAME"},
+      {"XCT with fewer CRN records than its count", Cat({SupBookOf({"P"}), Xct(2, 0), Crn(0, 1)}),
+       "CRN record missing"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string message = LoadError(OneSheet8({}, c.globals));
+    const std::size_t cr = message.find('\r');
+    ASSERT_NE(cr, std::string::npos) << message;
+    EXPECT_EQ(message.substr(0, 24), "Error on reading record ");
+    EXPECT_EQ(message.substr(cr + 1), c.cause);
+  }
+}
+
+// Before BIFF8 the name records are kept raw; the tables stay empty.
+TEST(BiffReaderNames, Biff5NamesStayInTheGlobalsStore) {
+  TBiffStreamBuilder b;
+  b.Bof5(0x0005).Record(0x0018, {0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 'N'}).BoundSheet5("S").Eof();
+  b.Bof5(0x0010).Eof();
+  TXLSWorkbook workbook;
+  ASSERT_NO_THROW(LoadStream(workbook, b.Bytes(), u"Book"));
+  EXPECT_EQ(workbook.FormulaHandler().InternalNames().Count(), 0u);
+  EXPECT_GE(workbook.GlobalRecords().IndexOfRecord(0x0018), 0);
+}
+
+TEST(BiffReaderNames, SheetSettingsReachTheModel) {
+  TBytes sheetExt(20, 0);
+  sheetExt[0] = 0x62;
+  sheetExt[1] = 0x08;
+  sheetExt[16] = 10;  // tab colour index
+  TBytes featHdr(23, 0);
+  featHdr[0] = 0x67;
+  featHdr[1] = 0x08;
+  featHdr[12] = 2;  // sheet protection
+  featHdr[19] = 0x00;
+  featHdr[20] = 0x44;  // only two options allowed
+  TBytes merge;
+  Put16(merge, 1);
+  for (std::uint16_t v : {0, 1, 0, 2}) Put16(merge, v);
+  TBytes colInfo;
+  for (std::uint16_t v : {0, 3, 2000, 15, 1, 0}) Put16(colInfo, v);
+  TBytes style;
+  Put16(style, 0x8000);
+  Put8(style, 0);
+  Put8(style, 0xFF);  // built-in style "Normal"
+  TBiffStreamBuilder b;
+  b.Bof8(0x0005).Record(0x0293, style).BoundSheet8("Shown").BoundSheet8("Gone", 1).BoundSheet8("Deep", 2).Eof();
+  b.Bof8(0x0010).Record(0x0862, sheetExt).Record(0x0867, featHdr).Eof();
+  b.Bof8(0x0010).Record(0x00E5, merge).Record(0x007D, colInfo).Eof();
+  b.Bof8(0x0010).Eof();
+  TXLSWorkbook workbook;
+  ASSERT_NO_THROW(LoadStream(workbook, b.Bytes()));
+  ASSERT_EQ(workbook.Sheets().Count(), 3u);
+  EXPECT_EQ(workbook.Sheets()[0].Hidden, hsVisible);
+  EXPECT_EQ(workbook.Sheets()[1].Hidden, hsHidden);
+  EXPECT_EQ(workbook.Sheets()[2].Hidden, hsVeryHidden);
+  EXPECT_EQ(workbook.Sheets()[0].TabColor, 10);
+  EXPECT_FALSE(workbook.Sheets()[0].ProtectAll);
+  EXPECT_TRUE(workbook.Sheets()[1].ProtectAll);
+  EXPECT_EQ(workbook.Sheets()[1].TabColor, 64) << "default tab colour";
+  // What the model has no object for stays in the stores.
+  EXPECT_GE(workbook.Sheets()[1].Records().IndexOfRecord(0x00E5), 0);
+  EXPECT_GE(workbook.Sheets()[1].Records().IndexOfRecord(0x007D), 0);
+  const int styleAt = workbook.GlobalRecords().IndexOfRecord(0x0293);
+  ASSERT_GE(styleAt, 0);
+  EXPECT_EQ(workbook.GlobalRecords().Record(static_cast<std::size_t>(styleAt)).Length(), 4);
 }
 
 // ---------------------------------------------------------------------------
