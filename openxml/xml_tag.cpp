@@ -269,7 +269,11 @@ std::string TExXMLTag::Serialise() const {
 }
 
 std::string TExXMLTag::Marker(int tag) {
-  return "<" + std::string(XMLTagName(tag)) + " />";
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) on the operator+ chain at -O2.
+  std::string marker = "<";
+  marker += XMLTagName(tag);
+  marker += " />";
+  return marker;
 }
 
 }  // namespace gridport
