@@ -438,6 +438,33 @@ TEST(BiffReaderCells, Biff5TextInTheFileCodePage) {
   }
 }
 
+// Real workbooks behind two fixes: a Japanese Excel 95 file in code page 932,
+// and a table that announces 15 strings and stores 12.
+TEST(BiffReaderFixtures, SharedCorpusFilesOfTheseFixes) {
+  struct Case {
+    const char* file;
+    std::size_t sheet;
+    std::u16string sheetName;
+    std::uint32_t row;
+    std::u16string text;  // of column A in that row
+  };
+  const Case cases[] = {
+      {"pex_Test95J.xls", 1, u"漢字名", 1, u"漢字も入る"},
+      {"pex_AuthorK95.xls", 0, u"Sheet1", 0, u"漢字名のテスト"},
+      {"phpss_bug1592.xls", 0, u"Report", 0, u"AssetUnique"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    TXLSWorkbook workbook;
+    workbook.SetFilename(std::string(GRIDPORT_SHARED_DIR) + "/corpus/files/" + c.file);
+    ASSERT_NO_THROW(workbook.ReadWorkbook());
+    ASSERT_LT(c.sheet, workbook.Sheets().Count());
+    TSheet& sheet = workbook.Sheets()[c.sheet];
+    EXPECT_EQ(sheet.Name(), c.sheetName);
+    EXPECT_EQ(sheet.CellText(0, c.row), c.text);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Names, external references and the sheet settings the model holds.
 
