@@ -66,7 +66,8 @@ void TExcelXMLReader::ClearTree() {
 }
 
 void TExcelXMLReader::ClearCollector() {
-  for (int i = 0; i < collected_count_; ++i) slot_[static_cast<std::size_t>(collected_[static_cast<std::size_t>(i)].Id)] = 0;
+  const int count = collected_count_;
+  for (int i = 0; i < count; ++i) slot_[static_cast<std::size_t>(collected_[static_cast<std::size_t>(i)].Id)] = 0;
   collected_count_ = 0;
 }
 
@@ -87,6 +88,46 @@ void TExcelXMLReader::CollectValue(std::string_view name, std::string_view value
 
 char* TExcelXMLReader::TagScratch(std::size_t size) {
   return static_cast<char*>(arena_.Allocate(size == 0 ? 1 : size));
+}
+
+void TExcelXMLReader::OpenElement(std::string_view name, std::string_view text) {
+  int id = XMLTagIdOf(name);
+  auto* tag = new (arena_.Allocate(sizeof(TExXMLTag))) TExXMLTag(this, current_, id, name, text);
+  if (current_->last_ != nullptr) {
+    current_->last_->next_ = tag;
+  } else {
+    current_->first_ = tag;
+  }
+  current_->last_ = tag;
+  const int count = collected_count_;
+  if (count > 0) {
+    if (id != xtUnknown) {
+      auto* values = static_cast<TExXMLValue*>(arena_.Allocate(sizeof(TExXMLValue) * static_cast<std::size_t>(count)));
+      // Insertion sort by id: a tag has a handful of attributes, often already in id order.
+      for (int i = 0; i < count; ++i) {
+        TExXMLValue v = collected_[static_cast<std::size_t>(i)];
+        int j = i;
+        for (; j > 0 && values[j - 1].Id > v.Id; --j) values[j] = values[j - 1];
+        values[j] = v;
+      }
+      tag->values_ = values;
+      tag->value_count_ = static_cast<std::uint16_t>(count);
+    }
+    ClearCollector();
+  }
+  tag->mark_ = arena_.Mark();
+  current_ = tag;
+  if (id != xtUnknown) TagBegun(id);
+}
+
+void TExcelXMLReader::CloseElement() {
+  if (collected_count_ != 0) ClearCollector();  // attributes written in an end tag belong to no element
+  if (current_ == &root_) throw EXLSError("XML level < 0");
+  TExXMLTag* ended = current_;
+  bool free_siblings = TagEnded(ended->id_);
+  ended->open_ = false;
+  current_ = ended->parent_;
+  if (free_siblings) FreeChildren(current_);
 }
 
 void TExcelXMLReader::TagStart(std::string_view name, std::string_view text, bool) {
@@ -180,44 +221,6 @@ bool TExcelXMLReader::ReadEndTagDirect(const char* p) {
   cur_ = NextTag(p + 1, end);
   CloseElement();
   return true;
-}
-
-void TExcelXMLReader::OpenElement(std::string_view name, std::string_view text) {
-  int id = XMLTagIdOf(name);
-  auto* tag = new (arena_.Allocate(sizeof(TExXMLTag))) TExXMLTag(this, current_, id, name, text);
-  if (current_->last_ != nullptr) {
-    current_->last_->next_ = tag;
-  } else {
-    current_->first_ = tag;
-  }
-  current_->last_ = tag;
-  if (id != xtUnknown && collected_count_ > 0) {
-    auto* values = static_cast<TExXMLValue*>(
-        arena_.Allocate(sizeof(TExXMLValue) * static_cast<std::size_t>(collected_count_)));
-    // Insertion sort by id: a tag has a handful of attributes, often already in id order.
-    for (int i = 0; i < collected_count_; ++i) {
-      TExXMLValue v = collected_[static_cast<std::size_t>(i)];
-      int j = i;
-      for (; j > 0 && values[j - 1].Id > v.Id; --j) values[j] = values[j - 1];
-      values[j] = v;
-    }
-    tag->values_ = values;
-    tag->value_count_ = static_cast<std::uint16_t>(collected_count_);
-  }
-  ClearCollector();
-  tag->mark_ = arena_.Mark();
-  current_ = tag;
-  if (id != xtUnknown) TagBegun(id);
-}
-
-void TExcelXMLReader::CloseElement() {
-  ClearCollector();  // attributes written in an end tag belong to no element
-  if (current_ == &root_) throw EXLSError("XML level < 0");
-  TExXMLTag* ended = current_;
-  bool free_siblings = TagEnded(ended->id_);
-  ended->open_ = false;
-  current_ = ended->parent_;
-  if (free_siblings) FreeChildren(current_);
 }
 
 void TExcelXMLReader::FreeChildren(TExXMLTag* parent) {
