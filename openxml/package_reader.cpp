@@ -588,7 +588,22 @@ bool TPackageReader::WorksheetEnded(TExXMLTag& tag) {
 }
 
 void TPackageReader::ReadCell(TExXMLTag& cell) {
-  const TExXMLValue* r = cell.Value(xaR);
+  // One walk over the cell's values and one over its children (a cell is read 10 million
+  // times in a large sheet).
+  const TExXMLValue* r = nullptr;
+  const TExXMLValue* s = nullptr;
+  const TExXMLValue* t = nullptr;
+  for (const TExXMLValue& value : cell.Values()) {
+    if (value.Id == xaR) r = &value;
+    if (value.Id == xaS) s = &value;
+    if (value.Id == xaT) t = &value;
+  }
+  const TExXMLTag* v = nullptr;
+  const TExXMLTag* f = nullptr;
+  for (const TExXMLTag* child = cell.FirstChild(); child != nullptr; child = child->NextSibling()) {
+    if (child->Id() == xtV && v == nullptr) v = child;
+    if (child->Id() == xtF && f == nullptr) f = child;
+  }
   std::int32_t col = col_ + 1, row = row_;
   if (r != nullptr) {
     TXMLCellRef ref = ParseXMLCellRef(r->Raw);
@@ -601,10 +616,10 @@ void TPackageReader::ReadCell(TExXMLTag& cell) {
   row_ = row;
   const auto c = static_cast<std::uint16_t>(col);
   const auto w = static_cast<std::uint32_t>(row);
-  const std::uint16_t format = FormatIndex(cell.Int(xaS, 0));
-  std::string_view type = cell.String(xaT, "n");
-  const TExXMLTag* v = cell.Child(xtV);
-  const TExXMLTag* f = cell.Child(xtF);
+  std::int32_t style = 0;
+  if (s != nullptr) ParseXMLInt(s->Raw, style);
+  const std::uint16_t format = FormatIndex(style);
+  const std::string_view type = t != nullptr ? t->Raw : std::string_view("n");
   auto decoded_v = [&]() -> std::u16string& {
     text_.clear();
     AppendDecodedXMLText(v->RawText(), text_);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,8 @@ class TExXMLTag {
   const TExXMLValue* Value(int attr) const;
   bool HasValue(int attr) const { return Value(attr) != nullptr; }
   bool HasValues() const { return value_count_ != 0; }
+  // All values, in id order.
+  std::span<const TExXMLValue> Values() const { return {values_, value_count_}; }
   // Present: true exactly when the text is "1".
   bool Bool(int attr, bool def) const;
   // Present: the decimal (or "."-separated float) value, 0 when the text is not a number.
