@@ -1,6 +1,8 @@
 // Parses the input as a package part with a handler that calls every typed accessor on each
 // element, iterates children, serialises kept elements and frees siblings as the package
 // reader does. Failures must be EXLSError; anything else (a crash, a sanitizer report) is a bug.
+// Each input is parsed twice, by the direct scan of common tags and by the general rules alone;
+// the two traces of elements must be equal.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -17,11 +19,17 @@ using namespace gridport;
 class TFuzzReader : public TExcelXMLReader {
  public:
   std::size_t sink = 0;
+  std::string trace;
 
  protected:
-  void TagBegun(int) override { sink += CurrentElement()->HasValues(); }
+  void TagBegun(int id) override {
+    sink += CurrentElement()->HasValues();
+    trace += std::to_string(id) + " " + std::to_string(Depth()) + " " + std::to_string(PreserveSpace()) + " " +
+             CurrentElement()->Serialise();
+  }
   bool TagEnded(int id) override {
     TExXMLTag& t = *CurrentElement();
+    trace += "/" + std::to_string(id) + " " + std::string(t.Name()) + "[" + std::string(t.RawText()) + "]\n";
     for (int attr : {xaR, xaS, xaT, xaRef, xaVal, xaRgb, xaHt, xaName, xaRelId, xaRelType}) {
       sink += t.Bool(attr, false) + static_cast<std::size_t>(t.Int(attr, 1));
       sink += static_cast<std::size_t>(t.Float(attr, 0.5) > 1);
@@ -75,17 +83,30 @@ class TFuzzReader : public TExcelXMLReader {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+namespace {
+
+std::string Trace(const char* text, std::size_t size, bool direct) {
   TFuzzReader reader;
-  const char* text = reinterpret_cast<const char*>(data);
+  reader.SetDirectScan(direct);
   try {
     reader.ParsePart("fuzz.xml", text, size);
-  } catch (const EXLSError&) {
+  } catch (const EXLSError& e) {
+    reader.trace += std::string("error ") + e.what() + "\n";
   }
   // A second part through the same reader, as the package reader parses one after another.
   try {
     reader.ParsePart("again.xml", text, size / 2);
-  } catch (const EXLSError&) {
+  } catch (const EXLSError& e) {
+    reader.trace += std::string("error ") + e.what() + "\n";
   }
+  reader.trace += std::to_string(reader.sink);
+  return reader.trace;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const char* text = reinterpret_cast<const char*>(data);
+  if (Trace(text, size, true) != Trace(text, size, false)) __builtin_trap();
   return 0;
 }
