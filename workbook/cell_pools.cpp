@@ -15,7 +15,7 @@ std::uint32_t TSlotPool<SlotSize, Shift>::Allocate(bool zeroed) {
   } else {
     if (next_ == 0) throw EXLSError("Too many cells or blocks in one sheet");  // 2^32 wrapped
     if ((next_ >> Shift) == chunks_.size())
-      chunks_.push_back(std::make_unique<unsigned char[]>(static_cast<std::size_t>(kChunkSlots) * SlotSize));
+      chunks_.push_back(std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(kChunkSlots) * SlotSize));
     handle = next_++;
   }
   if (zeroed) std::memset(Get(handle), 0, SlotSize);
@@ -38,12 +38,12 @@ void* TByteArena::Allocate(std::size_t size) {
   size = (size + 7) & ~static_cast<std::size_t>(7);
   if (size == 0) size = 8;
   if (size > kChunkSize / 4) {  // large buffers get a chunk of their own
-    chunks_.push_back(std::make_unique<unsigned char[]>(size));
+    chunks_.push_back(std::make_unique_for_overwrite<unsigned char[]>(size));
     reserved_ += size;
     return chunks_.back().get();
   }
   if (size > left_) {
-    chunks_.push_back(std::make_unique<unsigned char[]>(kChunkSize));
+    chunks_.push_back(std::make_unique_for_overwrite<unsigned char[]>(kChunkSize));
     reserved_ += kChunkSize;
     current_ = chunks_.back().get();
     left_ = kChunkSize;

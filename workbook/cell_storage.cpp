@@ -83,6 +83,7 @@ void TCellStorage::DeleteCell(std::uint16_t col, std::uint32_t row) {
     SharedFormulaRemoved(*cell);
   DestroyCell(*slot);
   *slot = 0;
+  bounds_.exact = false;
 }
 
 TDetachedCell TCellStorage::DetachCell(std::uint16_t col, std::uint32_t row) {
@@ -91,6 +92,7 @@ TDetachedCell TCellStorage::DetachCell(std::uint16_t col, std::uint32_t row) {
   TDetachedCell detached{*slot, CellAt(*slot)};
   if (last_ == detached.Cell) last_ = nullptr;
   *slot = 0;
+  bounds_.exact = false;
   return detached;
 }
 
@@ -107,6 +109,7 @@ void TCellStorage::PlaceCell(std::uint16_t col, std::uint32_t row, TDetachedCell
     cell.Cell->MoveTo(oldCol, oldRow);
     throw;
   }
+  Extend(col, row);
 }
 
 TCell* TCellStorage::NextCell() {
@@ -139,6 +142,13 @@ TRowCells TCellStorage::Row(std::uint32_t row) const {
 }
 
 void TCellStorage::ScanUsedArea() {
+  if (bounds_.exact) {
+    minCol_ = bounds_.minCol;
+    maxCol_ = bounds_.maxCol;
+    minRow_ = bounds_.minRow;
+    maxRow_ = bounds_.maxRow;
+    return;
+  }
   // Start from the storage's own limits: starting from the version's limits
   // would report a first column of 255 for cells that all lie beyond it.
   std::int32_t minCol = kMaxColumn, maxCol = 0, minRow = kMaxRow, maxRow = 0;
@@ -175,6 +185,7 @@ void TCellStorage::ScanUsedArea() {
   maxCol_ = maxCol;
   minRow_ = minRow;
   maxRow_ = maxRow;
+  bounds_ = TBounds{minCol, maxCol, minRow, maxRow, any, true};
 }
 
 void TCellStorage::ClearCells() {
@@ -186,6 +197,7 @@ void TCellStorage::ClearCells() {
   arena_.Clear();
   last_ = nullptr;
   cursor_ = {};
+  bounds_ = {};
 }
 
 std::size_t TCellStorage::ReservedBytes() const {

@@ -173,8 +173,30 @@ class TCellStorage {
       cells_.Free(handle);
       throw;
     }
+    Extend(col, row);
     return *cell;
   }
+
+  // Bounds of the stored cells, kept as cells go in so that ScanUsedArea
+  // need not walk the blocks. Deleting or detaching a cell may shrink the
+  // area: the bounds are then stale until the next full scan.
+  void Extend(std::uint16_t col, std::uint32_t row) {
+    if (bounds_.any) {
+      bounds_.minCol = std::min<std::int32_t>(bounds_.minCol, col);
+      bounds_.maxCol = std::max<std::int32_t>(bounds_.maxCol, col);
+      bounds_.minRow = std::min(bounds_.minRow, static_cast<std::int32_t>(row));
+      bounds_.maxRow = std::max(bounds_.maxRow, static_cast<std::int32_t>(row));
+    } else {
+      bounds_.minCol = bounds_.maxCol = col;
+      bounds_.minRow = bounds_.maxRow = static_cast<std::int32_t>(row);
+      bounds_.any = true;
+    }
+  }
+  struct TBounds {
+    std::int32_t minCol = 0, maxCol = 0, minRow = 0, maxRow = 0;
+    bool any = false;     // a cell was stored since the bounds were reset
+    bool exact = true;    // no cell left the storage since: the bounds are the cells' own
+  };
 
   static constexpr std::uint32_t kRowGroupEntries = 1024;
   static constexpr std::uint32_t kBandWidth = 32;                      // columns per cell block
@@ -191,6 +213,7 @@ class TCellStorage {
   TCell* last_ = nullptr;
   TCursor cursor_;
   std::int32_t minCol_ = 0, maxCol_ = 0, minRow_ = 0, maxRow_ = 0;
+  TBounds bounds_;
 };
 
 inline TCell* TRowCells::At(std::uint16_t col) const {

@@ -1,9 +1,11 @@
 // A flat hash index of items the owner allocates: open addressing with
-// linear probing over one array of pointers, keyed by a 64-bit hash that
-// each item keeps (KeyOf(item)). The shared string table files every
-// distinct string here: one array step per look-up on average and 8 to 16
-// bytes per item, where 256-way trie nodes cost kilobytes per split and a
-// cache miss per level.
+// linear probing over one array of (key, pointer) slots, keyed by a 64-bit
+// hash that each item keeps (KeyOf(item)). The shared string table files
+// every distinct string here: one array step per look-up on average and 16
+// to 32 bytes per item, where 256-way trie nodes cost kilobytes per split
+// and a cache miss per level. The key sits in the slot so that probing and
+// growing never touch the items themselves (a cache miss each in a table of
+// hundreds of thousands of strings).
 //
 // Items with equal keys sit next to each other in the probe sequence, so any
 // number of them stays correct (they are told apart by the caller's
@@ -27,10 +29,15 @@ class THashIndex {
   Item* Find(std::uint64_t key, Same&& same) const {
     if (slots_.empty()) return nullptr;
     for (std::size_t i = Home(key);; i = (i + 1) & mask_) {
-      Item* item = slots_[i];
-      if (!item) return nullptr;
-      if (KeyOf()(*item) == key && same(*item)) return item;
+      const TSlot& slot = slots_[i];
+      if (!slot.item) return nullptr;
+      if (slot.key == key && same(*slot.item)) return slot.item;
     }
+  }
+
+  // Room for `count` items without growing (a hint; the caller caps it).
+  void Reserve(std::size_t count) {
+    while (count * 4 > slots_.size() * 3) Grow();
   }
 
   // Files `item` (not yet in the index) under KeyOf(item).
@@ -44,33 +51,33 @@ class THashIndex {
   bool Remove(const Item* item) {
     if (slots_.empty()) return false;
     std::size_t i = Home(KeyOf()(*item));
-    while (slots_[i] != item) {
-      if (!slots_[i]) return false;
+    while (slots_[i].item != item) {
+      if (!slots_[i].item) return false;
       i = (i + 1) & mask_;
     }
     // Close the gap: move later items of the cluster back when their home
     // slot does not lie between the gap and themselves.
-    for (std::size_t j = (i + 1) & mask_; slots_[j]; j = (j + 1) & mask_) {
-      std::size_t home = Home(KeyOf()(*slots_[j]));
+    for (std::size_t j = (i + 1) & mask_; slots_[j].item; j = (j + 1) & mask_) {
+      std::size_t home = Home(slots_[j].key);
       bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
       if (!stays) {
         slots_[i] = slots_[j];
         i = j;
       }
     }
-    slots_[i] = nullptr;
+    slots_[i] = TSlot{};
     --count_;
     return true;
   }
 
   template <typename F>
   void ForEach(F&& f) const {
-    for (Item* item : slots_)
-      if (item) f(item);
+    for (const TSlot& slot : slots_)
+      if (slot.item) f(slot.item);
   }
 
   void Clear() {
-    std::vector<Item*>().swap(slots_);
+    std::vector<TSlot>().swap(slots_);
     mask_ = 0;
     shift_ = 64;
     count_ = 0;
@@ -81,25 +88,31 @@ class THashIndex {
   std::size_t Home(std::uint64_t key) const {
     return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_) & mask_;
   }
-  void Place(Item* item) {
-    std::size_t i = Home(KeyOf()(*item));
-    while (slots_[i]) i = (i + 1) & mask_;
-    slots_[i] = item;
+  struct TSlot {
+    std::uint64_t key = 0;
+    Item* item = nullptr;  // nullptr: free
+  };
+
+  void Place(TSlot slot) {
+    std::size_t i = Home(slot.key);
+    while (slots_[i].item) i = (i + 1) & mask_;
+    slots_[i] = slot;
   }
+  void Place(Item* item) { Place(TSlot{KeyOf()(*item), item}); }
   void Grow() {
-    std::vector<Item*> old;
+    std::vector<TSlot> old;
     old.swap(slots_);
     std::size_t capacity = old.empty() ? 64 : old.size() * 2;
-    slots_.assign(capacity, nullptr);
+    slots_.assign(capacity, TSlot{});
     mask_ = capacity - 1;
     int bits = 0;
     while ((std::size_t{1} << bits) < capacity) ++bits;
     shift_ = 64 - bits;
-    for (Item* item : old)
-      if (item) Place(item);
+    for (const TSlot& slot : old)
+      if (slot.item) Place(slot);
   }
 
-  std::vector<Item*> slots_;
+  std::vector<TSlot> slots_;
   std::size_t mask_ = 0;
   int shift_ = 64;
   std::size_t count_ = 0;

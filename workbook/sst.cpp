@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <type_traits>
 
 #include "workbook/byte_view.h"
 #include "workbook/fonts.h"
@@ -222,8 +223,10 @@ TSST::TSST(TXFonts& fonts, std::uint32_t maxRecordSize)
 TSST::~TSST() { ClearTable(); }
 
 void TSST::FreeEntry(TSSTEntry* entry) {
+  // The memory stays in the arena until ClearTable: entries are removed
+  // one by one only when cells are deleted or replaced, which reading
+  // never does in bulk.
   entry->~TSSTEntry();
-  ::operator delete(entry);
 }
 
 TSSTEntry* TSST::AddOrFind(const TKey& key, std::int32_t references) {
@@ -235,7 +238,7 @@ TSSTEntry* TSST::AddOrFind(const TKey& key, std::int32_t references) {
   std::size_t text_bytes = static_cast<std::size_t>(key.Length) * ((key.Flags & sstWide) ? 2 : 1);
   std::size_t size =
       kHeaderSize + key.Runs.size() * sizeof(TSSTRun) + text_bytes + key.Phonetic.size();
-  void* memory = ::operator new(size);
+  void* memory = arena_.Allocate(size);
   auto* entry = new (memory) TSSTEntry();
   entry->hash_ = key.Hash;
   entry->references_ = references;
@@ -464,10 +467,10 @@ void TSST::DropIndex() {
 }
 
 void TSST::ClearTable() {
-  // Every entry is in the hash index exactly once; the by-position index
-  // only refers to them.
-  index_.ForEach([this](TSSTEntry* entry) { FreeEntry(entry); });
+  // Entries need no destruction: the arena frees them all in a few steps.
+  static_assert(std::is_trivially_destructible_v<TSSTEntry> && std::is_trivially_destructible_v<TSSTRun>);
   index_.Clear();
+  arena_.Clear();
   std::vector<TSSTEntry*>().swap(by_position_);
   total_count_ = 0;
 }

@@ -4,7 +4,9 @@
 // cells refer to while a file is read.
 //
 // Ownership and lifetimes:
-// - TSST owns every entry. A TStringCell holds one reference (AddString,
+// - TSST owns every entry; entries live in one byte arena (no allocation
+//   per string), and the memory of a removed entry returns to the system
+//   only with ClearTable. A TStringCell holds one reference (AddString,
 //   AddReference) and gives it back with Release; the entry lives while it
 //   has references or while the by-position index holds it, and until
 //   ClearTable at the latest. Entries read from a file that no cell uses keep
@@ -22,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "workbook/cell_pools.h"
 #include "workbook/hash_index.h"
 
 namespace gridport {
@@ -173,6 +176,7 @@ class TSST {
 
   TXFonts& fonts_;
   THashIndex<TSSTEntry, TSSTEntryKey> index_;  // every entry, by content
+  TByteArena arena_;                            // the entries' memory
   std::vector<TSSTEntry*> by_position_;
   std::uint32_t total_count_ = 0;
   std::uint32_t max_record_size_;

@@ -1,5 +1,6 @@
 #include "workbook/cell_storage.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -124,6 +125,48 @@ TEST(CellStorage, DeletingKeepsBlocksAndForgetsTheLastCell) {
   // Freed slots are reused.
   s.InsertNew<TFloatCell>(5, 5, 0, 3.0);
   EXPECT_EQ(s.ReservedBytes(), reserved);
+}
+
+// The used area is kept as cells go in and rescanned after cells leave; after
+// every step it must equal the bounds of the cells a walk finds.
+TEST(CellStorage, UsedAreaFollowsEveryChange) {
+  enum TOp { opInsert, opDelete, opMove, opReject, opClear };
+  struct TStep {
+    TOp op;
+    unsigned col, row, toCol, toRow;
+  };
+  const TStep steps[] = {
+      {opInsert, 5, 7, 0, 0},      {opInsert, 300, 2, 0, 0}, {opInsert, 5, 7, 0, 0},  // replace in place
+      {opReject, 0, kMaxRow + 1, 0, 0},                                                 // stores nothing
+      {opDelete, 300, 2, 0, 0},    {opInsert, 1, 9000, 0, 0}, {opMove, 1, 9000, 2, 3},
+      {opMove, 5, 7, 40, 1},       {opDelete, 40, 1, 0, 0},  {opDelete, 2, 3, 0, 0},   // empty again
+      {opInsert, 9, 9, 0, 0},      {opClear, 0, 0, 0, 0},    {opInsert, 3, 4, 0, 0},
+  };
+  TCellStorage s;
+  int index = 0;
+  for (const TStep& step : steps) {
+    switch (step.op) {
+      case opInsert: s.InsertNew<TBlankCell>(step.col, step.row, 0); break;
+      case opDelete: s.DeleteCell(step.col, step.row); break;
+      case opMove: s.PlaceCell(step.toCol, step.toRow, s.DetachCell(step.col, step.row)); break;
+      case opReject: EXPECT_THROW(s.InsertNew<TBlankCell>(step.col, step.row, 0), EXLSError); break;
+      case opClear: s.ClearCells(); break;
+    }
+    std::int32_t minCol = kMaxColumn, maxCol = 0, minRow = kMaxRow, maxRow = 0;
+    const std::vector<TPos> cells = Walk(s);
+    for (const auto& [col, row] : cells) {
+      minCol = std::min<std::int32_t>(minCol, col);
+      maxCol = std::max<std::int32_t>(maxCol, col);
+      minRow = std::min<std::int32_t>(minRow, row);
+      maxRow = std::max<std::int32_t>(maxRow, row);
+    }
+    if (cells.empty()) minCol = maxCol = minRow = maxRow = 0;
+    s.ScanUsedArea();
+    EXPECT_EQ((std::vector<std::int32_t>{s.MinCol(), s.MaxCol(), s.MinRow(), s.MaxRow()}),
+              (std::vector<std::int32_t>{minCol, maxCol, minRow, maxRow}))
+        << "after step " << index;
+    ++index;
+  }
 }
 
 TEST(CellStorage, WalksInRowThenColumnOrder) {
