@@ -79,6 +79,14 @@ void TCsvWriter::WideBytes(const unsigned char* bytes, size_t count) {
 void TCsvWriter::Latin1(std::string_view text) {
   char* out = Room(text.size());
   size_t i = 0;
+  // Most shared strings are ASCII: copy them eight bytes at a time while no
+  // byte has its high bit set.
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & 0x8080808080808080ull) break;
+    std::memcpy(out + i, &word, 8);
+  }
   for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) out[i] = text[i];
   size_ += i;
   if (i < text.size()) {

@@ -51,9 +51,20 @@ TCompoundStream::TCompoundStream(const std::uint8_t* data, std::uint64_t size)
 
 TCompoundStream::TCompoundStream(const std::uint8_t* file, std::vector<std::uint64_t> piece_offsets,
                                  unsigned piece_shift, std::uint64_t size)
-    : file_(file), pieces_(std::move(piece_offsets)), shift_(piece_shift), size_(size) {}
+    : file_(file), pieces_(std::move(piece_offsets)), shift_(piece_shift), size_(size) {
+  // Writers usually store a stream in consecutive sectors: then it is one
+  // run of bytes and reads need no piece arithmetic (the caller checked that
+  // every byte of the stream lies in the file).
+  bool consecutive = !pieces_.empty();
+  for (std::size_t i = 1; consecutive && i < pieces_.size(); ++i)
+    consecutive = pieces_[i] == pieces_[i - 1] + (std::uint64_t{1} << shift_);
+  if (consecutive) {
+    file_ += pieces_[0];
+    pieces_.clear();
+  }
+}
 
-std::size_t TCompoundStream::Read(void* buffer, std::size_t count) {
+std::size_t TCompoundStream::ReadPieces(void* buffer, std::size_t count) {
   if (position_ >= size_) return 0;
   std::uint64_t left = size_ - position_;
   if (count > left) count = static_cast<std::size_t>(left);

@@ -7,9 +7,8 @@ namespace gridport {
 
 void TCellStorage::SharedFormulaRemoved(TCell&) { throw EXLSError("Can not delete shared formula"); }
 
-void TCellStorage::CheckPosition(std::uint16_t col, std::uint32_t row) {
-  if (col > kMaxColumn || row > kMaxRow)
-    throw EXLSError("Cell position out of range: column " + std::to_string(col) + ", row " +
+void TCellStorage::ThrowPosition(std::uint16_t col, std::uint32_t row) {
+  throw EXLSError("Cell position out of range: column " + std::to_string(col) + ", row " +
                     std::to_string(row) + " (limits " + std::to_string(kMaxColumn) + ", " +
                     std::to_string(kMaxRow) + ")");
 }
@@ -35,6 +34,7 @@ std::uint32_t* TCellStorage::ExistingSlot(std::uint16_t col, std::uint32_t row) 
 }
 
 std::uint32_t& TCellStorage::SlotFor(std::uint16_t col, std::uint32_t row) {
+  if (row == blockRow_ && (col >> 5u) == blockBand_) return block_[col & 31u];
   std::unique_ptr<std::uint32_t[]>& rowGroup = root_[row >> 10];
   if (!rowGroup) rowGroup = std::make_unique<std::uint32_t[]>(kRowGroupEntries);  // zero-filled
   std::uint32_t& entry = rowGroup[row & 1023];
@@ -49,7 +49,10 @@ std::uint32_t& TCellStorage::SlotFor(std::uint16_t col, std::uint32_t row) {
   }
   std::uint32_t& cells = Groups(entry)[band];
   if (cells == 0) cells = cellBlocks_.Allocate(true);  // pool chunks never move: the references stay valid
-  return CellBlock(cells)[col & 31u];
+  blockRow_ = row;
+  blockBand_ = band;
+  block_ = CellBlock(cells);
+  return block_[col & 31u];
 }
 
 void TCellStorage::StoreHandle(std::uint32_t& slot, std::uint32_t handle, bool takeFormat) {
@@ -198,6 +201,8 @@ void TCellStorage::ClearCells() {
   last_ = nullptr;
   cursor_ = {};
   bounds_ = {};
+  blockRow_ = kNoBlockRow;
+  block_ = nullptr;
 }
 
 std::size_t TCellStorage::ReservedBytes() const {

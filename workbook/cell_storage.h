@@ -152,7 +152,10 @@ class TCellStorage {
                                                              : shortGroups_.Get(entry));
   }
   static std::uint32_t BandCount(std::uint32_t entry) { return (entry & kFullGroup) ? kBands : kShortBands; }
-  static void CheckPosition(std::uint16_t col, std::uint32_t row);
+  static void CheckPosition(std::uint16_t col, std::uint32_t row) {
+    if (col > kMaxColumn || row > kMaxRow) ThrowPosition(col, row);
+  }
+  [[noreturn]] static void ThrowPosition(std::uint16_t col, std::uint32_t row);
   // The cell-block entry for (col, row), allocating missing blocks.
   std::uint32_t& SlotFor(std::uint16_t col, std::uint32_t row);
   // The cell-block entry for (col, row), or nullptr when a block is absent.
@@ -212,6 +215,13 @@ class TCellStorage {
   TByteArena arena_;
   TCell* last_ = nullptr;
   TCursor cursor_;
+  // The cell block SlotFor used last: readers store a row's cells in column
+  // order, so most stores land in the block of the store before. Cell
+  // blocks never move and are freed only by ClearCells.
+  std::uint32_t blockRow_ = kNoBlockRow;
+  std::uint32_t blockBand_ = 0;
+  std::uint32_t* block_ = nullptr;
+  static constexpr std::uint32_t kNoBlockRow = 0xFFFFFFFFu;
   std::int32_t minCol_ = 0, maxCol_ = 0, minRow_ = 0, maxRow_ = 0;
   TBounds bounds_;
 };

@@ -1,15 +1,16 @@
 #include "workbook/sst.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <random>
 #include <type_traits>
 
 #include "workbook/byte_view.h"
 #include "workbook/fonts.h"
-#include "workbook/hash_trie.h"
 #include "workbook/record_source.h"
 #include "workbook/xls_error.h"
 
@@ -96,6 +97,61 @@ std::uint32_t CheckedLength(std::size_t n) {
   return static_cast<std::uint32_t>(n);
 }
 
+// The text hash of the shared strings (see TKey::ComputeHash): a
+// multiply-rotate step per 8-byte word, then a final mix so that every bit
+// of the key depends on every input bit.
+constexpr std::uint64_t kHashMulA = 0x9E3779B97F4A7C15ull;
+constexpr std::uint64_t kHashMulB = 0xC2B2AE3D27D4EB4Full;
+
+std::uint64_t HashSeed() {
+  static const std::uint64_t seed = [] {
+    std::random_device device;
+    return (static_cast<std::uint64_t>(device()) << 32) ^ device();
+  }();
+  return seed;
+}
+
+inline std::uint64_t HashStep(std::uint64_t h, std::uint64_t word) {
+  return std::rotl(h ^ (word * kHashMulB), 31) * kHashMulA;
+}
+
+inline std::uint64_t HashFinish(std::uint64_t h) {
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 33;
+  h *= 0xC4CEB9FE1A85EC53ull;
+  return h ^ (h >> 33);
+}
+
+std::uint64_t HashBytes(const std::uint8_t* p, std::size_t n) {
+  std::uint64_t h = HashSeed() ^ (n * kHashMulA);
+  for (; n >= 8; p += 8, n -= 8) h = HashStep(h, GetU64(p));
+  if (n > 0) {
+    std::uint64_t tail = 0;
+    for (std::size_t i = 0; i < n; ++i) tail |= std::uint64_t{p[i]} << (8 * i);
+    h = HashStep(h, tail);
+  }
+  return HashFinish(h);
+}
+
+// The same hash for a text of code units up to 0xFF, taken as the bytes an
+// 8-bit entry stores: equal to HashBytes over those bytes.
+std::uint64_t HashNarrowed(const char16_t* text, std::size_t n) {
+  std::uint64_t h = HashSeed() ^ (n * kHashMulA);
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t word = 0;
+    for (std::size_t k = 0; k < 8; ++k) word |= std::uint64_t{static_cast<std::uint8_t>(text[i + k])} << (8 * k);
+    h = HashStep(h, word);
+  }
+  if (i < n) {
+    std::uint64_t tail = 0;
+    for (std::size_t k = 0; i + k < n; ++k) tail |= std::uint64_t{static_cast<std::uint8_t>(text[i + k])} << (8 * k);
+    h = HashStep(h, tail);
+  }
+  return HashFinish(h);
+}
+
 bool AllLatin1(std::u16string_view text) {
   char16_t any = 0;
   for (char16_t c : text) any |= c;
@@ -170,27 +226,20 @@ struct TSST::TKey {
   std::span<const std::uint8_t> Phonetic;
   std::uint64_t Hash = 0;
 
-  // The CRC register over the text as stored (1 or 2 bytes per character),
-  // and beside it an FNV-1a hash of the same bytes: texts made to share a
-  // CRC value (four chosen bytes give any value) still differ in the key.
+  // A 64-bit hash of the text as stored (1 or 2 bytes per character),
+  // taken eight bytes per step: reading a table of hundreds of thousands of
+  // strings hashes every byte of it, and a byte-serial CRC was the largest
+  // cost there. The seed is drawn once per process, so a file cannot be
+  // made to give many different strings one key (which would turn the
+  // index's probing quadratic).
   void ComputeHash() {
-    std::uint32_t crc = kCrcStart;
-    std::uint32_t fnv = 2166136261u;
-    auto step = [&crc, &fnv](std::uint8_t b) {
-      crc = CrcByte(crc, b);
-      fnv = (fnv ^ b) * 16777619u;
-    };
     if (Flags & sstWide) {
-      for (std::uint32_t i = 0; i < Length; ++i) {
-        step(static_cast<std::uint8_t>(U16[i] & 0xFF));
-        step(static_cast<std::uint8_t>(U16[i] >> 8));
-      }
+      Hash = HashBytes(reinterpret_cast<const std::uint8_t*>(U16), std::size_t{Length} * 2);
     } else if (U8) {
-      for (std::uint32_t i = 0; i < Length; ++i) step(U8[i]);
+      Hash = HashBytes(U8, Length);
     } else {
-      for (std::uint32_t i = 0; i < Length; ++i) step(static_cast<std::uint8_t>(U16[i]));
+      Hash = HashNarrowed(U16, Length);
     }
-    Hash = crc | (static_cast<std::uint64_t>(fnv) << 32);
   }
 
   bool Same(const TSSTEntry& e) const {

@@ -83,8 +83,7 @@ class TSSTEntry {
   // range" at or above the run count.
   const TSSTRun& RunAt(std::size_t index) const;
   std::span<const std::uint8_t> Phonetic() const;
-  // CRC register of the text as stored (low half) and a second hash of the
-  // same bytes (high half).
+  // A hash of the text as stored, seeded once per process (the index's key).
   std::uint64_t HashKey() const { return hash_; }
 
  private:

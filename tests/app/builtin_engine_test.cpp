@@ -88,6 +88,29 @@ TEST_F(BuiltInFixture, EveryCellKindInBothEncodings) {
             "1234,5;1E15;Latin e;\xC8\xF2\xEE\xE3;\x88?\r\nTRUE;N/A;;\xF4\r\n;;;\r\n;-1E-5;;\r\n");
 }
 
+// 8-bit texts go out eight ASCII bytes at a time until a byte above 0x7F:
+// the first such byte at every position around those steps.
+TEST_F(BuiltInFixture, EightBitTextsWithTheFirstHighByteAnywhere) {
+  const std::u16string texts[] = {u"abcdefgh", u"abcdefghijklmnop", u"\u00E9bcdefgh", u"abcdefg\u00E9",
+                                  u"abcdefgh\u00E9", u"abcdefghi\u00E9k", u"abcdefghijklmnop\u00FF"};
+  const TBuild build = [&texts](TXLSWorkbook& workbook) {
+    for (uint16_t col = 0; col < std::size(texts); ++col) workbook.Sheets()[0].InsertText(col, 0, texts[col], 15);
+  };
+  std::string expected = "\xEF\xBB\xBF";
+  for (const std::u16string& text : texts) {
+    for (char16_t c : text) {
+      if (c < 0x80) {
+        expected += static_cast<char>(c);
+      } else {
+        expected += static_cast<char>(0xC0 | (c >> 6));
+        expected += static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+    expected += text == texts[std::size(texts) - 1] ? "\r\n" : ";";
+  }
+  EXPECT_EQ(ExportFirst(build, 1), expected);
+}
+
 TEST_F(BuiltInFixture, RectanglesBeyondSixteenBitsConvertWhole) {
   const std::string wide = ExportFirst([](TXLSWorkbook& w) { w.Sheets()[0].InsertNumber(300, 0, 1, 15); }, 0);
   EXPECT_EQ(wide, std::string(300, ';') + "1\r\n");

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -86,6 +87,43 @@ TEST(CompoundFile, SeekAndReadAcrossSectors) {
   EXPECT_EQ(stream.Read(buffer, 600), 0u);
   EXPECT_EQ(stream.Seek(-20000, 1), 0u);
   EXPECT_EQ(stream.Seek(20000, 0), 10000u);
+}
+
+// A stream in consecutive sectors is read as one run of bytes, a scattered
+// one piece by piece: both give the same bytes for every way of reading.
+TEST(CompoundFile, ConsecutiveAndScatteredPiecesReadAlike) {
+  const std::vector<std::uint8_t> file = Pattern(8 * 64, 5);  // eight 64-byte pieces
+  struct TCase {
+    const char* Name;
+    std::vector<std::uint64_t> Offsets;
+    std::uint64_t Size;
+  };
+  const TCase cases[] = {
+      {"consecutive", {64, 128, 192}, 3 * 64},
+      {"consecutive, last piece partial", {0, 64, 128}, 2 * 64 + 10},
+      {"scattered", {448, 0, 192}, 3 * 64},
+      {"one piece twice", {128, 128}, 2 * 64},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::vector<std::uint8_t> expected;
+    for (std::size_t i = 0; i < c.Offsets.size(); ++i) {
+      const std::size_t take = std::min<std::uint64_t>(64, c.Size - i * 64);
+      expected.insert(expected.end(), file.begin() + c.Offsets[i], file.begin() + c.Offsets[i] + take);
+    }
+    for (std::size_t chunk : {1u, 4u, 63u, 64u, 65u, 1000u}) {
+      SCOPED_TRACE(chunk);
+      EXPECT_EQ(ReadAll(TCompoundStream(file.data(), c.Offsets, 6, c.Size), chunk), expected);
+    }
+    TCompoundStream stream(file.data(), c.Offsets, 6, c.Size);
+    std::uint8_t buffer[8];
+    EXPECT_EQ(stream.Seek(60, 0), 60u);
+    ASSERT_EQ(stream.Read(buffer, 8), 8u);  // across the first piece's end
+    EXPECT_TRUE(std::equal(buffer, buffer + 8, expected.begin() + 60));
+    EXPECT_EQ(stream.Seek(-3, 2), c.Size - 3);
+    EXPECT_EQ(stream.Read(buffer, 8), 3u);
+    EXPECT_EQ(stream.Read(buffer, 8), 0u);
+  }
 }
 
 TEST(CompoundFile, OpensFromDiskWithoutCopying) {

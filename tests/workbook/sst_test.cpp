@@ -390,6 +390,38 @@ TEST(SSTStrings, WidthFollowsTheCharactersAndWidthsNeverMix) {
   EXPECT_EQ(TSST::TextOf(empty), u"");
 }
 
+// The table hashes 8-bit text stored as bytes (read from a file) and 8-bit
+// text given as code units (a cell's string) alike: both must reach one
+// entry at every length around the hash's 8-byte steps, and texts that differ
+// only by trailing zero characters stay apart.
+TEST(SSTStrings, FileStringsAndCellStringsMeetInOneEntry) {
+  const std::u16string texts[] = {u"",         u"a",         u"caf\u00E9", u"1234567",  u"12345678",
+                                  u"123456789", u"ab\u00FF\u00FFcdefghijklmn", u"ab", std::u16string(u"ab\0", 3),
+                                  u"Жук в траве"};
+  Fixture f;
+  Bytes body = SstHead(std::size(texts), std::size(texts));
+  for (const std::u16string& t : texts) {
+    bool wide = false;
+    for (char16_t c : t) wide |= c > 0xFF;
+    if (wide) {
+      body.Append(Str16(t));
+    } else {
+      std::string bytes(t.begin(), t.end());
+      body.Append(Str8(bytes));
+    }
+  }
+  f.Read(body, {});
+  ASSERT_EQ(f.sst.UniqueCount(), std::size(texts));
+  for (std::size_t i = 0; i < std::size(texts); ++i) {
+    SCOPED_TRACE(i);
+    TSSTEntry* read = f.sst.EntryAt(static_cast<long long>(i));
+    EXPECT_EQ(TSST::TextOf(read), texts[i]);
+    EXPECT_EQ(f.sst.AddString(texts[i]), read);
+    EXPECT_EQ(read->References(), 1);
+  }
+  EXPECT_EQ(f.sst.UniqueCount(), std::size(texts));
+}
+
 TEST(SSTStrings, TextViewAppendsWithoutLosingEarlierText) {
   TXFonts fonts;
   TSST sst(fonts);
@@ -462,8 +494,9 @@ TEST(SSTStrings, ClearTableFreesEntriesReachableBothWays) {
   EXPECT_EQ(sst.AddString(u"a")->References(), 1);
 }
 
-// Strings whose text hashes alike: a prefix followed by four bytes chosen so
-// that the CRC register ends at one target value.
+// Strings whose CRC registers agree: a prefix followed by four bytes chosen so
+// that the register ends at one target value. The table must keep them
+// apart whatever hash it files them under.
 std::u16string WithHash(const std::string& prefix, std::uint32_t target) {
   std::uint32_t table[256];
   int inverse[256];
