@@ -65,16 +65,42 @@ std::string LowerExtension(const std::string& path) {
   return ext;
 }
 
+enum class TFileKind { Unknown, ZipArchive, CompoundFile };
+
+// What the first bytes say the file is: a zip archive starts with a local-file header, a
+// compound file with its fixed signature. Anything else (a short file, plain BIFF2-4, a file
+// that cannot be opened) is Unknown and left to the extension.
+TFileKind SniffFileKind(std::istream& file) {
+  static constexpr unsigned char kZip[] = {'P', 'K', 0x03, 0x04};
+  static constexpr unsigned char kCompound[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+  unsigned char head[8] = {};
+  file.read(reinterpret_cast<char*>(head), sizeof head);
+  const std::streamsize got = file.gcount();
+  file.clear();
+  file.seekg(0);
+  if (got >= 4 && std::memcmp(head, kZip, sizeof kZip) == 0) return TFileKind::ZipArchive;
+  if (got == 8 && std::memcmp(head, kCompound, sizeof kCompound) == 0) return TFileKind::CompoundFile;
+  return TFileKind::Unknown;
+}
+
 }  // namespace
 
 void TXLSWorkbook::ReadWorkbook() {
-  const std::string ext = LowerExtension(filename_);
-  if (ext == ".xlsx" || ext == ".xlsm" || ext == ".zip") {
-    std::ifstream file(filename_, std::ios::binary);
-    if (!file) throw EXLSError("Cannot open file \"" + filename_ + "\". " + std::strerror(errno));
+  // The content decides before the name does: templates (.xltx), packages saved under .xls and
+  // files without extension are common, and either reader fails on the other's files.
+  std::ifstream file(filename_, std::ios::binary);
+  const int open_error = errno;
+  TFileKind kind = file ? SniffFileKind(file) : TFileKind::Unknown;
+  if (kind == TFileKind::Unknown) {
+    const std::string ext = LowerExtension(filename_);
+    if (ext == ".xlsx" || ext == ".xlsm" || ext == ".zip") kind = TFileKind::ZipArchive;
+  }
+  if (kind == TFileKind::ZipArchive) {
+    if (!file) throw EXLSError("Cannot open file \"" + filename_ + "\". " + std::strerror(open_error));
     LoadFromOpenXml(file);
     SetVersion(xvExcel2007);
   } else {
+    file.close();
     LoadFromBiff(nullptr);
   }
   origVersion_ = version_;

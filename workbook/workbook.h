@@ -101,9 +101,12 @@ class TXLSWorkbook {
   // The file ReadWorkbook reads (a UTF-8 path).
   const std::string& Filename() const { return filename_; }
   void SetFilename(std::string filename) { filename_ = std::move(filename); }
-  // Reads Filename into the model, replacing all contents. ".xlsx", ".xlsm"
-  // and ".zip" (any case) take the Open XML path, every other name the BIFF
-  // path. Reader errors propagate after the load path's clean-up.
+  // Reads Filename into the model, replacing all contents. A file starting
+  // with a zip local-file header takes the Open XML path, one starting with
+  // the compound-file signature the BIFF path, whatever its name; any other
+  // file goes by its extension: ".xlsx", ".xlsm" and ".zip" (any case) Open
+  // XML, every other name BIFF. Reader errors propagate after the load
+  // path's clean-up.
   void ReadWorkbook();
   // Empties the workbook: afterwards it holds exactly one empty worksheet.
   void ClearWorkbook();

@@ -287,6 +287,46 @@ TEST(LoadPaths, ExtensionChoosesTheReader) {
   std::filesystem::remove_all(dir);
 }
 
+// The first bytes decide over the name: a package saved as .xls, a compound file named .xlsx
+// and either without extension read as what they are.
+TEST(LoadPaths, SignatureChoosesTheReaderOverTheName) {
+  const std::filesystem::path data = GRIDPORT_TEST_DATA;
+  const std::filesystem::path package = data / "openxml/packages/xlsxwriter_types.xlsx";
+  const std::filesystem::path compound = data / "biff/xlwt_biff8.xls";
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "gridport_signature_test";
+  std::filesystem::create_directories(dir);
+  // What each file gives under its own name.
+  auto first_sheet = [](const std::string& name) {
+    TXLSWorkbook wb;
+    wb.SetFilename(name);
+    wb.ReadWorkbook();
+    TSheet& s = wb.Sheets()[0];
+    s.ComputeUsedArea();
+    std::u16string text;
+    for (std::int32_t c = 0; c <= s.LastUsedCol(); ++c) text += s.CellText(static_cast<std::uint16_t>(c), 0) + u";";
+    return std::make_pair(text, wb.Version());
+  };
+  const auto package_text = first_sheet(package.string());
+  const auto compound_text = first_sheet(compound.string());
+  ASSERT_EQ(package_text.second, xvExcel2007);
+  ASSERT_EQ(compound_text.second, xvExcel97);
+  ASSERT_NE(package_text.first, compound_text.first);
+  struct TCase {
+    std::filesystem::path source;
+    std::string name;
+  };
+  const TCase cases[] = {
+      {package, "Package.xls"},   {package, "Package"},   {package, "Package.xltx"},
+      {compound, "Compound.xlsx"}, {compound, "Compound"}, {compound, "Compound.XLSM"},
+  };
+  for (const TCase& c : cases) {
+    const std::filesystem::path copy = dir / c.name;
+    std::filesystem::copy_file(c.source, copy, std::filesystem::copy_options::overwrite_existing);
+    EXPECT_EQ(first_sheet(copy.string()), c.source == package ? package_text : compound_text) << c.name;
+  }
+  std::filesystem::remove_all(dir);
+}
+
 TEST(LoadPaths, AfterLoadTakesTheStoredDimensions) {
   TXLSWorkbook wb;
   TSheet& s = wb.Sheets()[0];
