@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace gridport {
@@ -29,6 +30,10 @@ enum : std::uint16_t {
   nmoMacro = 0x0010,
   nmoComplex = 0x0100,
   nmoPublished = 0x0200,
+  // Only an Excel 2007 package sets these.
+  nmoXlm = 0x0020,
+  nmoPublishToServer = 0x0040,
+  nmoWorkbookParameter = 0x0080,
 };
 
 struct TInternalName {
@@ -42,12 +47,18 @@ struct TInternalName {
   std::vector<std::uint8_t> Definition;  // tokens, then the extra bytes they require
   std::u16string CustomMenu, Description, HelpTopic, StatusBar;
   bool FromFile = false;
+  // A name of an Excel 2007 package: its comment and its definition as formula text (Name
+  // holds the name as raw BIFF8 text, 16-bit characters, and FormulaSize is 0).
+  std::u16string Comment;
+  std::u16string DefinitionText;
 };
 
 class TInternalNames {
  public:
   // Appends the name of a NAME record body.
   void AddFromRecord(const std::uint8_t* body, std::size_t length);
+  // Appends a name read elsewhere (a package's "definedName").
+  void Add(TInternalName name) { names_.push_back(std::move(name)); }
   std::size_t Count() const { return names_.size(); }
   // Throws EListError for an index outside the list.
   const TInternalName& operator[](std::size_t index) const;

@@ -319,31 +319,6 @@ bool TPackageReader::TagEnded(int tag_id) {
   }
 }
 
-// Colour of a child element ("color", "fgColor", "bgColor"): the first of auto, indexed, rgb
-// and theme that is present; none of them, or no such child, gives kind "none".
-static TStyleColor ReadColor(const TExXMLTag* element) {
-  TStyleColor color;
-  color.Kind = sckNone;
-  if (element != nullptr) {
-    if (element->HasValue(xaAuto)) {
-      color.Kind = sckAutomatic;
-      color.PaletteIndex = element->String(xaAuto) == "1" ? 1 : 0;
-    } else if (element->HasValue(xaIndexed)) {
-      color.Kind = sckIndexed;
-      color.PaletteIndex = static_cast<std::uint8_t>(element->Int(xaIndexed, 0));
-    } else if (element->HasValue(xaRgb)) {
-      color.Kind = sckRGB;
-      color.Value = element->Hex(xaRgb);
-    } else if (element->HasValue(xaTheme)) {
-      color.Kind = sckTheme;
-      color.Value = static_cast<std::uint32_t>(element->Int(xaTheme, 0));
-    }
-    color.Tint = element->Float(xaTint, 0);
-  }
-  color.Resolve();
-  return color;
-}
-
 void TPackageReader::ReadFont(TExXMLTag& font, TXFontEx12& into) {
   auto child_int = [&](int tag) {
     const TExXMLValue* v = font.ChildValue(tag, xaVal);
@@ -361,7 +336,7 @@ void TPackageReader::ReadFont(TExXMLTag& font, TXFontEx12& into) {
   double points = size ? ParseXMLFloat(size->Raw).value_or(0) : 8;
   double height = std::round(points * 20);
   into.Height = height > 0 && height < 65536 ? static_cast<std::uint32_t>(height) : 0;
-  into.Color = ReadColor(font.Child(xtColor));
+  into.Color = ReadXMLColor(font.Child(xtColor));
   into.Style = static_cast<std::uint8_t>((font.ChildFlag(xtB) ? fsBold : 0) | (font.ChildFlag(xtI) ? fsItalic : 0) |
                                          (font.ChildFlag(xtStrike) ? fsStrikeOut : 0));
   into.Condense = font.ChildFlag(xtCondense);
@@ -377,17 +352,6 @@ void TPackageReader::ReadFont(TExXMLTag& font, TXFontEx12& into) {
   }
   std::u16string script = child_lower(xtVertAlign);
   into.Script = script == u"superscript" ? 1 : script == u"subscript" ? 2 : 0;
-}
-
-bool TPackageReader::StylesEnded(TExXMLTag& tag) {
-  if (tag.Id() == xtFonts) {
-    tag.IterateChildren(xtFont);
-    while (TExXMLTag* font = tag.NextChild()) {
-      TXFontEx12* added = workbook_.Fonts().AddFontEx12();
-      ReadFont(*font, *added);
-    }
-  }
-  return false;
 }
 
 std::u16string TPackageReader::ItemText(const TExXMLTag& item) {
@@ -475,55 +439,23 @@ bool TPackageReader::RelationsEnded(TExXMLTag& tag) {
   return true;
 }
 
-bool TPackageReader::WorkbookEnded(TExXMLTag& tag) {
-  switch (tag.Id()) {
-    case xtSheet: {
-      TSheets& sheets = workbook_.Sheets();
-      if (sheet_counter_ > 0) sheets.AddSheet(0);
-      std::u16string name = tag.RequiredDecodedString(xaName);
-      DecodeEscapedUnderscores(name);
-      sheets[sheet_counter_].SetName(name);
-      sheet_ids_.emplace_back(tag.String(xaRId));
-      ++sheet_counter_;
-      return true;
-    }
-    case xtExternalReference:
-      external_links_.Append(workbook_relations_.FindShared(tag.RequiredString(xaRId), true));
-      return false;
-    case xtBookViews:
-    case xtCustomWorkbookViews:
-    case xtExtLst:
-    case xtFileRecoveryPr:
-    case xtFileSharing:
-    case xtFileVersion:
-    case xtFunctionGroups:
-    case xtOleSize:
-    case xtPivotCaches:
-    case xtSmartTagPr:
-    case xtSmartTagTypes:
-    case xtWebPublishing:
-    case xtWebPublishObjects:
-    case xtWorkbookPr:
-    case xtWorkbookProtection:
-      workbook_tags_.AddElement(tag);
-      return false;
-    case xtDefinedNames:
-    case xtExternalReferences:
-    case xtSheets:
-      workbook_tags_.AddMarker(tag.Id());
-      return false;
-    default:
-      return false;
-  }
-}
-
 bool TPackageReader::WorksheetEnded(TExXMLTag& tag) {
   switch (tag.Id()) {
     case xtC:
       ReadCell(tag);
       return true;
+    // Drawing anchors inside "controls" and "oleObjects" have "xdr:row" and "xdr:col" of
+    // their own (phpss_form_pass_print.xlsm): rows and columns count only in their lists.
     case xtRow:
+      if (tag.Parent()->Id() != xtSheetData) return false;
+      ReadRow(tag);
+      return true;
     case xtCol:
+      if (tag.Parent()->Id() != xtCols) return false;
+      ReadColumn(tag);
+      return true;
+    case xtMergeCell:
+      ReadMergeCell(tag);
       return true;
     case xtDimension: {
       sheet_tags_[sheet_index_]->AddElement(tag);

@@ -14,6 +14,7 @@
 #include "openxml/xml_excel_reader.h"
 #include "openxml/xml_relations.h"
 #include "openxml/zip_part_buffer.h"
+#include "workbook/style_color.h"
 
 namespace gridport {
 
@@ -70,6 +71,11 @@ class TPackageReader : public TExcelXMLReader {
   bool WorkbookEnded(TExXMLTag& tag);
   bool WorksheetEnded(TExXMLTag& tag);
   void ReadCell(TExXMLTag& cell);
+  // Workbook part: a defined name; worksheet part: row and column properties, merged areas.
+  void ReadDefinedName(const TExXMLTag& name);
+  void ReadRow(const TExXMLTag& row);
+  void ReadColumn(const TExXMLTag& col);
+  void ReadMergeCell(const TExXMLTag& merge);
   void ReadFont(TExXMLTag& font, TXFontEx12& into);
   // The text of an inline string ("is") or string item ("si"): its t, or its runs' t in order.
   std::u16string ItemText(const TExXMLTag& item);
@@ -95,6 +101,10 @@ class TPackageReader : public TExcelXMLReader {
   std::int32_t row_ = -1;  // row and column of the last cell read, for cells without "r"
   std::int32_t col_ = -1;
 };
+
+// Colour of a child element ("color", "fgColor", "bgColor"): the first of auto, indexed, rgb
+// and theme that is present, with its tint; none of them, or no such child, gives kind "none".
+TStyleColor ReadXMLColor(const TExXMLTag* element);
 
 // Excel's serial number (1900 date system) of an ISO 8601 date, date-time or time; nothing
 // when the text is not one.

@@ -100,6 +100,9 @@ std::string_view XMLAttrName(int id) {
 }
 
 int XMLFillPatternIndex(std::string_view value) { return IndexIn(kFillPatterns, value); }
-int XMLBorderStyleIndex(std::string_view value) { return IndexIn(kBorderStyles, value); }
+// Files write the slanted dash-dot style as "slantDashDot"; "slantedDashDot" is kept as well.
+int XMLBorderStyleIndex(std::string_view value) {
+  return value == "slantDashDot" ? 13 : IndexIn(kBorderStyles, value);
+}
 
 }  // namespace gridport

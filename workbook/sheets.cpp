@@ -199,6 +199,7 @@ void TSheet::Reset() {
   cells_->SharedFormulas.clear();
   firstUsedRow_ = lastUsedRow_ = firstUsedCol_ = lastUsedCol_ = 0;
   records_.Reset();
+  layout_.Clear();
 }
 
 // ---- sheet collection -------------------------------------------------------

@@ -19,6 +19,7 @@
 #include "workbook/cell_storage.h"
 #include "workbook/cells.h"
 #include "workbook/number_text.h"
+#include "workbook/sheet_layout.h"
 
 namespace gridport {
 
@@ -92,6 +93,9 @@ class TSheet {
   // and the records the model keeps without interpreting them.
   TRecordStorageSheet& Records() { return records_; }
   const TRecordStorageSheet& Records() const { return records_; }
+  // Rows, columns and merged areas as the file described them.
+  TSheetLayout& Layout() { return layout_; }
+  const TSheetLayout& Layout() const { return layout_; }
 
   // Insert operations (the readers' calls). Each builds the cell, resolves
   // formatIndex (an index at or past the format list's end becomes the
@@ -143,7 +147,7 @@ class TSheet {
   // string reference first; failures become "Error on deleting cell %d:%d".
   void DeleteCell(std::uint16_t col, std::uint32_t row);
 
-  // Destroys the cells, zeroes the dimension fields, resets the records.
+  // Destroys the cells, zeroes the dimension fields, resets the records and the layout.
   void Reset();
 
   // Sheet settings kept for completeness; reading does not use them.
@@ -167,6 +171,7 @@ class TSheet {
   std::uint32_t id_;
   TCellValues* cells_;
   TRecordStorageSheet records_;
+  TSheetLayout layout_;
   std::int32_t firstUsedRow_ = 0, lastUsedRow_ = 0, firstUsedCol_ = 0, lastUsedCol_ = 0;
 };
 

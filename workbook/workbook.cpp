@@ -116,6 +116,11 @@ void TXLSWorkbook::ClearWorkbook() {
   cellFormats_.Prime();
   defaultFormat_ = 15;  // the primed list's default cell format
   styleFormats_.Clear();
+  cellStyles_.Clear();
+  CalcId = 0;
+  Ex12Colors.clear();
+  Ex12Dxfs.clear();
+  Ex12TableStyles.clear();
   fonts_.Clear();
   fonts_.AddDefaultFonts();
   ReleaseTempStream();

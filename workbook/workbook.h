@@ -156,8 +156,17 @@ class TXLSWorkbook {
   TCellFormats& CellFormats() { return cellFormats_; }
   const TCellFormats& CellFormats() const { return cellFormats_; }
   TCellFormats& StyleFormats() { return styleFormats_; }
+  // The named cell styles of an Excel 2007 package.
+  TEx12CellStyles& CellStyles() { return cellStyles_; }
+  const TEx12CellStyles& CellStyles() const { return cellStyles_; }
   // The Open XML reader's temporary stream, or nullptr.
   std::iostream* TempStream() const { return tempStream_.get(); }
+
+  // Kept from an Excel 2007 package for a writer: the calculation engine id of
+  // "calcPr" (0 when absent) and the styles part's "colors", "dxfs" and
+  // "tableStyles" elements as XML text (empty when absent).
+  std::int32_t CalcId = 0;
+  std::string Ex12Colors, Ex12Dxfs, Ex12TableStyles;
 
   bool ShowFormulas = false;  // formula text is not produced: always reads results
   TTempFileMode TempFileMode = tfmOnDisk;
@@ -185,6 +194,7 @@ class TXLSWorkbook {
   TXFonts fonts_;
   TCellFormats cellFormats_{fonts_, true};
   TCellFormats styleFormats_{fonts_, false};
+  TEx12CellStyles cellStyles_;
   TSST sst_;
   TFormulaHandler formulaHandler_;
   TRecordStorageGlobals globalRecords_;

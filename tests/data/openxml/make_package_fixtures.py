@@ -124,3 +124,75 @@ write("pkg_parts_elsewhere.xlsx", {
 # A file named like a package that is no zip archive at all.
 with open("pkg_not_a_zip.xlsx", "w") as f:
     f.write("this is not a zip archive\n")
+
+# The styles part whole: number formats, fonts, pattern and gradient fills, borders, style and
+# cell formats with their references, cell styles, and the elements kept as text.
+FULL_STYLES = (
+    f'{HEAD}<styleSheet {NS}>'
+    '<numFmts count="2"><numFmt numFmtId="164" formatCode="0.0&quot;кг&quot;"/>'
+    '<numFmt numFmtId="14" formatCode="dd/mm/yy"/></numFmts>'
+    '<fonts count="2"><font><sz val="11"/><name val="Calibri"/></font>'
+    '<font><b/><sz val="14"/><color rgb="FFFF0000"/><name val="Arial"/></font></fonts>'
+    '<fills count="4"><fill><patternFill patternType="none"/></fill><fill><patternFill patternType="gray125"/></fill>'
+    '<fill><patternFill patternType="solid"><fgColor theme="4" tint="0.5"/><bgColor indexed="64"/></patternFill></fill>'
+    '<fill><gradientFill degree="90" type="path" left="0.5"><stop position="0"><color rgb="FF0000FF"/></stop>'
+    '<stop position="1"><color theme="1"/></stop></gradientFill></fill></fills>'
+    '<borders count="2"><border/><border diagonalUp="1" outline="1"><left style="thin"><color indexed="10"/></left>'
+    '<bottom style="slantDashDot"/><diagonal style="double"><color auto="1"/></diagonal></border></borders>'
+    '<cellStyleXfs count="2"><xf numFmtId="0" fontId="0" fillId="0" borderId="0"/>'
+    '<xf numFmtId="0" fontId="1" fillId="0" borderId="0"/></cellStyleXfs>'
+    '<cellXfs count="3"><xf numFmtId="0" fontId="0" fillId="0" borderId="0" xfId="0"/>'
+    '<xf numFmtId="164" fontId="1" fillId="2" borderId="1" xfId="1" applyNumberFormat="1" applyFont="1" applyFill="1"'
+    ' applyBorder="1" applyAlignment="1" applyProtection="1" quotePrefix="1">'
+    '<alignment horizontal="centerContinuous" vertical="center" textRotation="135" wrapText="1" indent="2"'
+    ' readingOrder="2"/><protection locked="0" hidden="1"/></xf>'
+    '<xf numFmtId="14" fontId="0" fillId="3" borderId="0" xfId="7"><protection locked="1"/></xf></cellXfs>'
+    '<cellStyles count="2"><cellStyle name="Normal" xfId="0" builtinId="0"/>'
+    '<cellStyle name="Заголовок &amp; 1" xfId="1" customBuiltin="1" iLevel="2" hidden="1"/></cellStyles>'
+    '<dxfs count="1"><dxf><font><b/></font></dxf></dxfs>'
+    '<tableStyles count="0" defaultTableStyle="TableStyleMedium2"/>'
+    '<colors><indexedColors><rgbColor rgb="FF000000"/></indexedColors></colors>'
+    '</styleSheet>')
+
+# The workbook part's names and calculation id, and a sheet's rows, columns and merged areas.
+EXTRAS_WORKBOOK = (
+    f'{HEAD}<workbook {NS} {RNS}><workbookPr date1904="0"/><sheets><sheet name="A" sheetId="1" r:id="rId1"/>'
+    '<sheet name="B" sheetId="2" r:id="rId2"/></sheets><definedNames>'
+    '<definedName name="Итог" comment="c &amp; d" description="desc" help="h" statusBar="sb" customMenu="cm"'
+    ' shortcutKey="K" functionGroupId="3" function="1" vbProcedure="1" xlm="1" publishToServer="1"'
+    ' workbookParameter="1">A!$A$1:$B$2</definedName>'
+    '<definedName name="_xlnm.Print_Area" localSheetId="1" hidden="1">B!$A$1</definedName>'
+    '</definedNames><calcPr calcId="191029"/></workbook>')
+EXTRAS_SHEET = (
+    f'{HEAD}<worksheet {NS} {RNS}><dimension ref="B2:C9"/>'
+    '<cols><col min="2" max="3" width="20.5" customWidth="1" hidden="1" outlineLevel="1"/><col min="5" max="5"/>'
+    '<col min="16380" max="16390" bestFit="1"/><col min="9" max="8" width="3"/></cols>'
+    '<sheetData><row r="2" spans="2:3"><c r="B2" s="2"><v>1</v></c><c r="C2" s="1"><v>2</v></c></row>'
+    '<row r="3" ht="15" customHeight="1" s="2" customFormat="1" hidden="1" outlineLevel="2" collapsed="1"'
+    ' thickBot="1"><c r="B3"><v>3</v></c></row>'
+    '<row><c r="B4"><v>4</v></c></row><row ht="1e999"/></sheetData>'
+    '<mergeCells count="3"><mergeCell ref="B2:C3"/><mergeCell ref="E5"/><mergeCell ref="D9:C8"/></mergeCells>'
+    # A control's anchor has its own "col" and "row" elements, which are no columns or rows.
+    '<controls><control shapeId="1025" r:id="rId3" name="B"><controlPr><anchor>'
+    '<from xmlns:xdr="http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing">'
+    '<xdr:col>1</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>2</xdr:row><xdr:rowOff>0</xdr:rowOff></from>'
+    '</anchor></controlPr></control></controls>'
+    '</worksheet>')
+write("pkg_styles_and_extras.xlsx", {
+    "xl/workbook.xml": EXTRAS_WORKBOOK,
+    "xl/styles.xml": FULL_STYLES,
+    "xl/worksheets/sheet1.xml": EXTRAS_SHEET,
+    "xl/worksheets/sheet2.xml": sheet(''),
+})
+
+# A fill with neither pattern nor gradient, and a cell format naming a fill the list lacks.
+for name, styles in (
+        ("pkg_unknown_fill_type.xlsx", f'{HEAD}<styleSheet {NS}><fills count="1"><fill/></fills></styleSheet>'),
+        ("pkg_fill_id_outside.xlsx",
+         f'{HEAD}<styleSheet {NS}><fonts count="1"><font/></fonts><fills count="1"><fill><patternFill/></fill></fills>'
+         '<borders count="1"><border/></borders><cellXfs count="1"><xf fillId="5"/></cellXfs></styleSheet>')):
+    write(name, {
+        "xl/workbook.xml": workbook(["S"]),
+        "xl/styles.xml": styles,
+        "xl/worksheets/sheet1.xml": sheet('<row r="1"><c r="A1"><v>1</v></c></row>'),
+    })
