@@ -31,10 +31,11 @@ void TPackageReader::ReadRow(const TExXMLTag& row) {
   static constexpr int kProperties[] = {xaHt,        xaHidden, xaS,  xaCustomFormat, xaCollapsed, xaOutlineLevel,
                                         xaCustomHeight, xaPh,  xaThickBot, xaThickTop};
   if (std::none_of(std::begin(kProperties), std::end(kProperties), [&](int a) { return row.HasValue(a); })) return;
-  // Without "r" the row follows the previous one; the cells' walk already counted it.
+  // Without a row number the row follows the previous one, as its cells do (TagBegun).
   const TExXMLValue* r = row.Value(xaR);
-  const std::int64_t number = r ? row.Int(xaR, 0) : static_cast<std::int64_t>(row_) + 1;
-  if (number < 1 || number > kLastRow + 1)
+  const std::int32_t given = row.Int(xaR, 0);
+  const std::int64_t number = given > 0 ? given : static_cast<std::int64_t>(row_) + 1;
+  if (number > kLastRow + 1)
     throw EXLSError("Row number out of range: " + std::string(r ? r->Raw : "(none)"));
   TRowInfo info;
   info.Row = static_cast<std::uint32_t>(number - 1);

@@ -207,13 +207,14 @@ TEST_F(PackageStyles, RowsColumnsAndMergedAreas) {
   EXPECT_EQ(wb.FormulaHandler().InternalNames().Count(), 0u);
 }
 
-TEST(PackageStylesMessages, BadStylesEndTheRead) {
+TEST(PackageStylesMessages, BadPartsEndTheRead) {
   struct {
     const char* file;
     const char* message;
   } const cases[] = {
       {"pkg_unknown_fill_type.xlsx", "Unknown fill type"},
       {"pkg_fill_id_outside.xlsx", "List index out of bounds (5)"},
+      {"pkg_row_out_of_range.xlsx", "Row number out of range: 1048577"},
   };
   for (const auto& c : cases) {
     TXLSWorkbook wb;

@@ -196,3 +196,9 @@ for name, styles in (
         "xl/styles.xml": styles,
         "xl/worksheets/sheet1.xml": sheet('<row r="1"><c r="A1"><v>1</v></c></row>'),
     })
+
+# A row below the last row a sheet can have.
+write("pkg_row_out_of_range.xlsx", {
+    "xl/workbook.xml": workbook(["S"]),
+    "xl/worksheets/sheet1.xml": sheet('<row r="1048577" ht="20"/>'),
+})
