@@ -264,6 +264,22 @@ struct TSST::TKey {
   }
 };
 
+TSST::TKey TSST::KeyOf(const TSSTEntry& entry) {
+  TKey key;
+  key.Flags = entry.flags_;
+  key.Length = entry.characters_;
+  const TSSTTextView text = entry.Text();
+  if (text.Wide) {
+    key.U16 = static_cast<const char16_t*>(text.Data);
+  } else {
+    key.U8 = static_cast<const std::uint8_t*>(text.Data);
+  }
+  key.Runs = entry.Runs();
+  key.Phonetic = entry.Phonetic();
+  key.Hash = entry.hash_;
+  return key;
+}
+
 // ---- table ----
 
 TSST::TSST(TXFonts& fonts, std::uint32_t maxRecordSize)
@@ -278,12 +294,7 @@ void TSST::FreeEntry(TSSTEntry* entry) {
   entry->~TSSTEntry();
 }
 
-TSSTEntry* TSST::AddOrFind(const TKey& key, std::int32_t references) {
-  TSSTEntry* found = index_.Find(key.Hash, [&key](const TSSTEntry& e) { return key.Same(e); });
-  if (found) {
-    ++found->references_;
-    return found;
-  }
+TSSTEntry* TSST::NewEntry(const TKey& key, std::int32_t references) {
   std::size_t text_bytes = static_cast<std::size_t>(key.Length) * ((key.Flags & sstWide) ? 2 : 1);
   std::size_t size =
       kHeaderSize + key.Runs.size() * sizeof(TSSTRun) + text_bytes + key.Phonetic.size();
@@ -306,11 +317,52 @@ TSSTEntry* TSST::AddOrFind(const TKey& key, std::int32_t references) {
     for (std::uint32_t i = 0; i < key.Length; ++i) text[i] = static_cast<std::uint8_t>(key.U16[i]);
   }
   if (!key.Phonetic.empty()) std::memcpy(text + text_bytes, key.Phonetic.data(), key.Phonetic.size());
+  return entry;
+}
+
+TSSTEntry* TSST::AddOrFind(const TKey& key, std::int32_t references) {
+  TSSTEntry* found = index_.Find(key.Hash, [&key](const TSSTEntry& e) { return key.Same(e); });
+  if (found) {
+    ++found->references_;
+    return found;
+  }
+  TSSTEntry* entry = NewEntry(key, references);
   index_.Insert(entry);
   // The runs' fonts are counted by the entry that keeps them; a repeated
   // string that is found instead of added takes no usage.
   for (const TSSTRun& run : key.Runs) TXFonts::AddUsage(*run.Font);
   return entry;
+}
+
+void TSST::IndexRead(std::size_t first) {
+  const std::size_t end = by_position_.size();
+  if (first >= end) return;
+  // Room for every string read, so that no growth moves the slots between
+  // a prefetch and its use; the strings exist, this is no claimed count.
+  index_.Reserve(index_.Count() + (end - first));
+  // Each look-up misses the cache in a table of many strings: ask for the
+  // slots of the strings a few places ahead while this one is filed.
+  constexpr std::size_t kAhead = 8;
+  for (std::size_t i = first; i < end && i < first + kAhead; ++i) index_.Prefetch(by_position_[i]->hash_);
+  for (std::size_t i = first; i < end; ++i) {
+    if (i + kAhead < end) index_.Prefetch(by_position_[i + kAhead]->hash_);
+    TSSTEntry* entry = by_position_[i];
+    const TKey key = KeyOf(*entry);
+    TSSTEntry* found = index_.Find(key.Hash, [&key](const TSSTEntry& e) { return key.Same(e); });
+    if (found) {
+      // A repeat of an earlier string: that entry takes one reference and
+      // the position; the repeat's memory stays unused in the arena.
+      ++found->references_;
+      FreeEntry(entry);
+      entry = found;
+      by_position_[i] = found;
+    } else {
+      index_.Insert(entry);
+      entry->slot_ = static_cast<std::uint32_t>(i);
+      for (const TSSTRun& run : entry->Runs()) TXFonts::AddUsage(*run.Font);
+    }
+    entry->indexed_ = true;
+  }
 }
 
 TSSTEntry* TSST::AddToIndex(const TKey& key) {
@@ -370,6 +422,20 @@ TSSTEntry* TSST::AddRichSharedString(std::span<const TRichTextPiece> pieces) {
 }
 
 void TSST::ReadSST(TRecordSource& stream, std::uint32_t size) {
+  // The strings are made as they are read and filed in the hash index
+  // afterwards in one pass, which can prefetch; strings read before a
+  // failure are filed too.
+  const std::size_t first = by_position_.size();
+  try {
+    ReadStrings(stream, size);
+  } catch (...) {
+    IndexRead(first);
+    throw;
+  }
+  IndexRead(first);
+}
+
+void TSST::ReadStrings(TRecordSource& stream, std::uint32_t size) {
   TSSTReader in(stream, size);
   std::uint8_t counts[8];
   in.ReadContinued(counts, sizeof counts);
@@ -471,7 +537,7 @@ void TSST::ReadSST(TRecordSource& stream, std::uint32_t size) {
     key.Runs = runs_;
     key.Phonetic = phonetic_;
     key.ComputeHash();
-    AddToIndex(key);
+    by_position_.push_back(NewEntry(key, 0));
   }
   in.SkipRest(bytes_);
 }

@@ -168,7 +168,15 @@ class TSST {
 
  private:
   struct TKey;
+  static TKey KeyOf(const TSSTEntry& entry);
+  // A new entry in the arena, not yet in the hash index.
+  TSSTEntry* NewEntry(const TKey& key, std::int32_t references);
   TSSTEntry* AddOrFind(const TKey& key, std::int32_t references);
+  // ReadSST's body: appends a new entry per string to the by-position index.
+  void ReadStrings(TRecordSource& stream, std::uint32_t size);
+  // Files the entries of the by-position index from `first` on in the hash
+  // index; a repeat of a filed string is replaced by that entry.
+  void IndexRead(std::size_t first);
   TSSTEntry* AddToIndex(const TKey& key);
   void FreeEntry(TSSTEntry* entry);
   void RemoveEntry(TSSTEntry* entry);

@@ -336,6 +336,29 @@ TEST(SSTRead, FailuresCarryTheirMessagesAndKeepEarlierStrings) {
   }
 }
 
+// The strings of an SST are filed by content after they are read: a repeat
+// further apart than the look-ahead, a repeat of a string the table already
+// held, and the strings read before a failure must all be found by content.
+TEST(SSTRead, StringsAreFiledByContentUpToAFailure) {
+  Fixture f;
+  TSSTEntry* before = f.sst.AddSharedString(u"s5");
+  Bytes body = SstHead(30, 22);
+  for (int i = 0; i < 20; ++i) body.Append(Str8(i == 12 ? "s0" : "s" + std::to_string(i)));
+  body.U16(1).U8(0x02).Latin1("x");  // the 21st string fails
+  TMemorySource source(body, {});
+  EXPECT_EQ(Message([&] { f.sst.ReadSST(source, static_cast<std::uint32_t>(body.v.size())); }),
+            "STT: Unhandled string type in Read (02)");
+  ASSERT_EQ(f.sst.IndexCount(), 21u);
+  EXPECT_EQ(f.sst.UniqueCount(), 19u);
+  EXPECT_EQ(f.sst.EntryAt(6), before);
+  EXPECT_EQ(before->References(), 1);
+  EXPECT_EQ(f.sst.EntryAt(13), f.sst.EntryAt(1));
+  EXPECT_EQ(f.sst.EntryAt(1)->References(), 1);
+  EXPECT_EQ(TSST::TextOf(f.sst.EntryAt(20)), u"s19");
+  EXPECT_EQ(f.sst.AddString(u"s19"), f.sst.EntryAt(20));
+  EXPECT_EQ(f.sst.EntryAt(20)->References(), 1);
+}
+
 TEST(SSTRead, RunsCountFontUsageOncePerKeptEntry) {
   Fixture f;
   Bytes rich = Bytes().U16(2).U8(8).U16(2).Latin1("ab").U16(0).U16(3).U16(1).U16(3);
