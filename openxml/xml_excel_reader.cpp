@@ -72,18 +72,22 @@ void TExcelXMLReader::ClearCollector() {
 }
 
 void TExcelXMLReader::TagAttribute(std::string_view name, std::string_view value) {
-  CollectValue(name, value);
+  if (!CollectValue(name, value)) DuplicateValue(name);
 }
 
-void TExcelXMLReader::CollectValue(std::string_view name, std::string_view value) {
+bool TExcelXMLReader::CollectValue(std::string_view name, std::string_view value) {
   int id = XMLAttrIdOf(name);
-  if (id < 0) return;
+  if (id < 0) return true;
   std::uint8_t& slot = slot_[static_cast<std::size_t>(id)];
-  if (slot != 0)
-    throw EXLSError("Duplicate tag value: " + std::string(name) + "; Doc=" + part_name_ +
-                    "; Tag=" + std::string(LastName()));
+  if (slot != 0) return false;
   collected_[static_cast<std::size_t>(collected_count_)] = {id, value};
   slot = static_cast<std::uint8_t>(++collected_count_);
+  return true;
+}
+
+void TExcelXMLReader::DuplicateValue(std::string_view name) const {
+  throw EXLSError("Duplicate tag value: " + std::string(name) + "; Doc=" + part_name_ +
+                  "; Tag=" + std::string(LastName()));
 }
 
 char* TExcelXMLReader::TagScratch(std::size_t size) {
@@ -158,6 +162,9 @@ bool TExcelXMLReader::ReadStartTagDirect(const char* p) {
   name_ = name;
   bool empty = false;
   bool preserve = preserve_space_;
+  // A repeated value fails only once the tag is known to be complete: a part that ends inside
+  // the tag ends the parse without a message, as under the general rules.
+  std::string_view duplicate;
   for (;;) {
     unsigned char cls = p < end ? XMLByteClass(*p) : static_cast<unsigned char>(kcOther);
     if (cls == kcGt) break;
@@ -179,7 +186,7 @@ bool TExcelXMLReader::ReadStartTagDirect(const char* p) {
     const std::string_view attr_name(attr, static_cast<std::size_t>(p - attr));
     const std::string_view attr_value(value, static_cast<std::size_t>(quote - value));
     preserve = attr_name.size() == 9 && attr_name == "xml:space" && attr_value == "preserve";
-    CollectValue(attr_name, attr_value);
+    if (!CollectValue(attr_name, attr_value) && duplicate.empty()) duplicate = attr_name;
     p = quote + 1;
   }
   if (p >= end || (*p != '>')) {
@@ -188,6 +195,7 @@ bool TExcelXMLReader::ReadStartTagDirect(const char* p) {
     name_ = previous_name;
     return false;
   }
+  if (!duplicate.empty()) DuplicateValue(duplicate);
   const char* const text_start = p + 1;
   const char* const lt = NextTag(text_start, end);
   std::string_view text(text_start, static_cast<std::size_t>(lt - text_start));

@@ -54,7 +54,10 @@ class TExcelXMLReader : public TXMLStreamReader {
   bool ReadTagDirect();
   bool ReadStartTagDirect(const char* p);
   bool ReadEndTagDirect(const char* p);
-  void CollectValue(std::string_view name, std::string_view value);
+  // Files a value by its attribute id (names outside the table are dropped); false, filing
+  // nothing, when the tag already has a value with that id.
+  bool CollectValue(std::string_view name, std::string_view value);
+  [[noreturn]] void DuplicateValue(std::string_view name) const;
   void OpenElement(std::string_view name, std::string_view text);
   void CloseElement();
   void FreeChildren(TExXMLTag* parent);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "openxml/xml_excel_reader.h"
@@ -74,6 +76,8 @@ TEST(XMLDirectScan, BuildsTheTreeOfTheGeneralRules) {
       "<c r=\"A1\"\t\ns=\"1\"\r\n>\t<v>\r\n1\r\n</v></c>",
       // Duplicate values, unknown elements with known values, names with prefixes.
       "<c r=\"A1\" r=\"A2\"/>",
+      "<c r=\"A1\" r=\"A2\"",  // the part ends inside the tag: no message
+      "<c r=\"A1\" r=\"A2\" x='1'>",
       "<a><x:c r=\"A1\"/><unknown r=\"A1\" s=\"2\"><v>3</v></unknown><c/></a>",
       // Errors and truncation at every kind of place.
       "</c>",
@@ -93,6 +97,11 @@ TEST(XMLDirectScan, BuildsTheTreeOfTheGeneralRules) {
   ExpectSameTrees("long", "<" + long_name + " " + long_name + "=\"" + long_value + "\">" + long_value + "</" +
                               long_name + "><sheetFormatPr defaultRowHeight=\"15\" zoomScaleSheetLayoutView=\"" +
                               long_value + "\"/>");
+  // Found by the fuzz target: a repeated value in a tag that the part's end cuts off.
+  std::ifstream file(std::string(GRIDPORT_TEST_DATA) + "/openxml/xml_duplicate_value_in_cut_tag.xml", std::ios::binary);
+  const std::string found((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(found.empty());
+  for (std::size_t size : {found.size(), found.size() / 2}) ExpectSameTrees("fuzz", found.substr(0, size));
   for (std::size_t cut = 0; cut < 40; ++cut) {
     std::string xml = "<row r=\"1\"><c r=\"AB12\" s=\"1\"><v>-0.25</v></c></row>";
     ExpectSameTrees("cut", xml.substr(0, xml.size() - std::min(cut, xml.size())));
