@@ -1,7 +1,6 @@
 #include "app/builtin_engine.h"
 
 #include "app/csv_writer.h"
-#include "app/plain_number.h"
 #include "app/run_context.h"
 #include "workbook/workbook.h"
 #include "workbook/xls_error.h"
@@ -81,8 +80,8 @@ void TBuiltInEngine::WriteCells(uint32_t sheet, TSheetSize size, TCsvWriter& out
   const uint16_t last_col = static_cast<uint16_t>(size.cols - 1 > kMaxColumn ? kMaxColumn : size.cols - 1);
   TNumberTextBuffer buffer;
   const char16_t separator = DecimalSeparator();
-  const bool plain_numbers = separator < 0x80;
-  char number_text[kPlainNumberCapacity];
+  const bool ascii_numbers = separator < 0x80;
+  char number_text[kNumberTextCapacity];
   for (uint32_t row = 0; row < size.rows; ++row) {
     const TRowCells cells = item.Row(row);
     uint32_t next = 0;  // the column the next field belongs to
@@ -90,12 +89,10 @@ void TBuiltInEngine::WriteCells(uint32_t sheet, TSheetSize size, TCsvWriter& out
       out.Empties(cell.Col() - next);
       next = cell.Col() + 1u;
       double number = 0;
-      if (plain_numbers && NumberOf(cell, number)) {
-        const size_t length = FormatPlainNumber(number, static_cast<char>(separator), number_text);
-        if (length != 0) {
-          out.Ascii(std::string_view(number_text, length));
-          return;
-        }
+      if (ascii_numbers && NumberOf(cell, number)) {
+        const size_t length = FormatNumberTextAscii(number, static_cast<char>(separator), number_text);
+        out.Ascii(std::string_view(number_text, length));
+        return;
       }
       const TCellTextView text = item.CellTextView(&cell, buffer);
       if (text.Wide)

@@ -283,7 +283,7 @@ void TXFonts::Renumber(std::size_t from) {
 
 void TXFonts::RemoveAt(long long index) {
   TXFont* font = Item(index);
-  if (font->in_index_) index_.Remove(font, font->indexed_hash_);
+  if (font->in_index_) index_.Remove(font);
   fonts_.erase(fonts_.begin() + index);
   Renumber(static_cast<std::size_t>(index));
   if (index < first_deletable_) --first_deletable_;
@@ -297,10 +297,7 @@ void TXFonts::ReleaseUsage(TXFont& font) {
 
 void TXFonts::RebuildIndex() {
   index_.Clear();
-  for (auto& f : fonts_) {
-    f->in_index_ = false;
-    f->HashNext = nullptr;
-  }
+  for (auto& f : fonts_) f->in_index_ = false;
   for (auto& f : fonts_) {
     TXFont* font = f.get();
     std::uint32_t hash = font->Hash();
@@ -308,7 +305,7 @@ void TXFonts::RebuildIndex() {
     if (index_.Find(hash, [font](const TXFont& other) { return other.Equals(*font); })) continue;
     font->indexed_hash_ = hash;
     font->in_index_ = true;
-    index_.Insert(font, hash, [](const TXFont& item) { return item.indexed_hash_; });
+    index_.Insert(font);
   }
 }
 

@@ -18,7 +18,8 @@
 #include <vector>
 
 #include "workbook/excel_version.h"
-#include "workbook/hash_trie.h"
+#include "workbook/crc_register.h"
+#include "workbook/hash_index.h"
 #include "workbook/style_color.h"
 
 namespace gridport {
@@ -84,12 +85,15 @@ class TXFont {
 
  private:
   friend class TXFonts;
-  friend class THashTrie<TXFont>;
+  friend struct TXFontIndexKey;
   bool is_ex12_ = false;
-  // Hash index bookkeeping (TXFonts only).
-  TXFont* HashNext = nullptr;
+  // Hash index bookkeeping (TXFonts only): the hash the font is filed under.
   std::uint32_t indexed_hash_ = 0;
   bool in_index_ = false;
+};
+
+struct TXFontIndexKey {
+  std::uint64_t operator()(const TXFont& font) const { return font.indexed_hash_; }
 };
 
 class TXFontEx12 : public TXFont {
@@ -181,7 +185,7 @@ class TXFonts {
 
   std::vector<std::unique_ptr<TXFont>> fonts_;
   int first_deletable_ = 0;
-  THashTrie<TXFont> index_;
+  THashIndex<TXFont, TXFontIndexKey> index_;
   std::vector<TFontRemovalListener*> listeners_;
 };
 

@@ -1,7 +1,8 @@
 // A flat hash index of items the owner allocates: open addressing with
 // linear probing over one array of (key, pointer) slots, keyed by a 64-bit
 // hash that each item keeps (KeyOf(item)). The shared string table files
-// every distinct string here: one array step per look-up on average and 16
+// every distinct string here, the font table its fonts: one array step per
+// look-up on average and 16
 // to 32 bytes per item, where 256-way trie nodes cost kilobytes per split
 // and a cache miss per level. The key sits in the slot so that probing and
 // growing never touch the items themselves (a cache miss each in a table of

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <langinfo.h>
@@ -28,11 +29,76 @@ char16_t DecodeRadix(const char* radix) {
   return u'.';
 }
 
-std::size_t WriteAscii(char16_t* out, const char* text) {
+template <typename Char>
+std::size_t WriteAscii(Char* out, const char* text) {
   std::size_t n = 0;
   while (text[n] != 0) {
-    out[n] = static_cast<char16_t>(text[n]);
+    out[n] = static_cast<Char>(text[n]);
     ++n;
+  }
+  return n;
+}
+
+// Powers of ten up to 10^19, all exact as doubles (exact up to 10^22).
+constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                              1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+constexpr double kPlainLimit = 1e15;
+
+// The first tier, for the decimals of few digits most cells hold (counts,
+// prices, serial dates): when value x 10^k is an integer m below 10^15 for
+// some k, the value lies within 2^-53 (relative) of m / 10^k, far closer
+// than half a step of the 15-digit grid (5 x 10^-16), so both roundings of
+// the general format end on m / 10^k, and 1E-4 <= |value| < 1E15 is exactly
+// the range the fixed form covers. Returns 0 for any other value.
+template <typename Char>
+std::size_t FormatPlain(double value, Char separator, Char* out) {
+  const double magnitude = std::fabs(value);
+  if (!(magnitude >= 1e-4 && magnitude < kPlainLimit)) return 0;  // NaN fails too
+  std::uint64_t mantissa = 0;
+  int fraction = -1;  // decimal places
+  for (int k = 0; k < static_cast<int>(sizeof kPowers / sizeof kPowers[0]); ++k) {
+    const double scaled = magnitude * kPowers[k];
+    if (scaled >= kPlainLimit) return 0;
+    // Below 10^15 the conversion is exact for integers, so a round trip
+    // tells an integer apart (and costs no call to floor).
+    const auto whole = static_cast<std::uint64_t>(scaled);
+    if (static_cast<double>(whole) == scaled) {
+      mantissa = whole;
+      fraction = k;
+      break;
+    }
+  }
+  if (fraction < 0) return 0;
+  while (fraction > 0 && mantissa % 10 == 0) {  // trailing zeros are not written
+    mantissa /= 10;
+    --fraction;
+  }
+  // Digits of the mantissa, least significant first, two at a time.
+  static constexpr char kPairs[] =
+      "00102030405060708090011121314151617181910212223242526272829203132333435363738393"
+      "04142434445464748494051525354555657585950616263646566676869607172737475767778797"
+      "0818283848586878889809192939495969798999";
+  char digits[24];
+  int count = 0;
+  while (mantissa >= 100) {
+    std::memcpy(digits + count, kPairs + 2 * (mantissa % 100), 2);
+    count += 2;
+    mantissa /= 100;
+  }
+  do {
+    digits[count++] = static_cast<char>('0' + mantissa % 10);
+    mantissa /= 10;
+  } while (mantissa != 0);
+  std::size_t n = 0;
+  if (value < 0) out[n++] = static_cast<Char>('-');
+  if (count <= fraction) {
+    out[n++] = static_cast<Char>('0');
+  } else {
+    for (int i = count - 1; i >= fraction; --i) out[n++] = static_cast<Char>(digits[i]);
+  }
+  if (fraction > 0) {
+    out[n++] = separator;
+    for (int i = fraction - 1; i >= 0; --i) out[n++] = static_cast<Char>(i < count ? digits[i] : '0');
   }
   return n;
 }
@@ -60,7 +126,11 @@ void SetDecimalSeparator(char16_t separator) { SeparatorSlot() = separator; }
 
 namespace {
 
-std::size_t Format(double value, char16_t* out, bool shortcut) {
+template <typename Char>
+std::size_t Format(double value, Char separator, Char* out, bool shortcut) {
+  if (shortcut) {
+    if (const std::size_t n = FormatPlain(value, separator, out); n != 0) return n;
+  }
   if (value == 0) return WriteAscii(out, "0");  // also -0
   if (std::isnan(value)) return WriteAscii(out, "NAN");
   if (std::isinf(value)) return WriteAscii(out, value < 0 ? "-INF" : "INF");
@@ -72,7 +142,7 @@ std::size_t Format(double value, char16_t* out, bool shortcut) {
   char text[40];
   const double magnitude = std::fabs(value);
 
-  // Fast path: the shortest text that reads back as the value. When it has
+  // Second tier: the shortest text that reads back as the value. When it has
   // at most 15 digits it is also the two-step result: the exact value lies
   // within half an ulp (< 0.12 units of the 15th digit) of that 15-digit
   // number, so neither rounding can move away from it. Subnormal values
@@ -112,34 +182,33 @@ std::size_t Format(double value, char16_t* out, bool shortcut) {
   while (count > 1 && digits[count - 1] == '0') --count;
 
   const int e = exponent10 + 1;  // value = 0.d1d2..dn x 10^e
-  const char16_t separator = DecimalSeparator();
   std::size_t n = 0;
-  if (value < 0) out[n++] = u'-';
+  if (value < 0) out[n++] = static_cast<Char>('-');
   if (e > 15 || e < -3) {
-    out[n++] = static_cast<char16_t>(digits[0]);
+    out[n++] = static_cast<Char>(digits[0]);
     if (count > 1) {
       out[n++] = separator;
-      for (int i = 1; i < count; ++i) out[n++] = static_cast<char16_t>(digits[i]);
+      for (int i = 1; i < count; ++i) out[n++] = static_cast<Char>(digits[i]);
     }
-    out[n++] = u'E';
+    out[n++] = static_cast<Char>('E');
     int shown = e - 1;
     if (shown < 0) {
-      out[n++] = u'-';
+      out[n++] = static_cast<Char>('-');
       shown = -shown;
     }
     char exponentDigits[8];
     const auto written = std::to_chars(exponentDigits, exponentDigits + sizeof exponentDigits, shown);
-    for (const char* p = exponentDigits; p != written.ptr; ++p) out[n++] = static_cast<char16_t>(*p);
+    for (const char* p = exponentDigits; p != written.ptr; ++p) out[n++] = static_cast<Char>(*p);
   } else if (e <= 0) {
-    out[n++] = u'0';
+    out[n++] = static_cast<Char>('0');
     out[n++] = separator;
-    for (int i = 0; i < -e; ++i) out[n++] = u'0';
-    for (int i = 0; i < count; ++i) out[n++] = static_cast<char16_t>(digits[i]);
+    for (int i = 0; i < -e; ++i) out[n++] = static_cast<Char>('0');
+    for (int i = 0; i < count; ++i) out[n++] = static_cast<Char>(digits[i]);
   } else {
-    for (int i = 0; i < e; ++i) out[n++] = i < count ? static_cast<char16_t>(digits[i]) : u'0';
+    for (int i = 0; i < e; ++i) out[n++] = i < count ? static_cast<Char>(digits[i]) : static_cast<Char>('0');
     if (count > e) {
       out[n++] = separator;
-      for (int i = e; i < count; ++i) out[n++] = static_cast<char16_t>(digits[i]);
+      for (int i = e; i < count; ++i) out[n++] = static_cast<Char>(digits[i]);
     }
   }
   return n;
@@ -147,8 +216,15 @@ std::size_t Format(double value, char16_t* out, bool shortcut) {
 
 }  // namespace
 
-std::size_t FormatNumberText(double value, char16_t* buffer) { return Format(value, buffer, true); }
-std::size_t FormatNumberTextExact(double value, char16_t* buffer) { return Format(value, buffer, false); }
+std::size_t FormatNumberText(double value, char16_t* buffer) {
+  return Format(value, DecimalSeparator(), buffer, true);
+}
+std::size_t FormatNumberTextExact(double value, char16_t* buffer) {
+  return Format(value, DecimalSeparator(), buffer, false);
+}
+std::size_t FormatNumberTextAscii(double value, char separator, char* buffer) {
+  return Format(value, separator, buffer, true);
+}
 
 std::u16string NumberText(double value) {
   char16_t buffer[kNumberTextCapacity];

@@ -21,9 +21,14 @@ inline constexpr std::size_t kNumberTextCapacity = 32;
 std::size_t FormatNumberText(double value, char16_t* buffer);
 
 // The same, always through the exact 18-digit expansion (FormatNumberText
-// takes a shortcut for values whose shortest text has at most 15 digits);
-// for cross-checks.
+// takes two shortcuts: decimals that a few exact multiplications by ten
+// turn into an integer below 10^15, then values whose shortest text has at
+// most 15 digits); for cross-checks.
 std::size_t FormatNumberTextExact(double value, char16_t* buffer);
+
+// FormatNumberText as 8-bit text with the given ASCII separator, for writers
+// of 8-bit files: buffer holds at least kNumberTextCapacity bytes.
+std::size_t FormatNumberTextAscii(double value, char separator, char* buffer);
 
 // The same as a string (allocates; for callers off the hot path).
 std::u16string NumberText(double value);

@@ -108,6 +108,21 @@ TEST(Fonts, HashIndexFindsEqualFontsOnly) {
   EXPECT_EQ(fonts.LookUp(probe), nullptr) << "a removed font leaves the index";
 }
 
+TEST(Fonts, RepeatedFontsAnswerWithTheFirstUntilTheIndexIsRebuilt) {
+  TXFonts fonts;
+  fonts.Clear();
+  for (int i = 0; i < 3; ++i) fonts.AddFont()->Name = i == 1 ? u"Other" : u"Same";
+  fonts.RebuildIndex();
+  TXFont probe;
+  probe.Name = u"Same";
+  EXPECT_EQ(fonts.LookUp(probe), fonts.Item(0));
+  fonts.RemoveAt(0);
+  EXPECT_EQ(fonts.LookUp(probe), nullptr) << "the repeat was never filed";
+  fonts.RebuildIndex();
+  EXPECT_EQ(fonts.LookUp(probe), fonts.Item(1));
+  EXPECT_EQ(fonts.Item(1)->Index, 1);
+}
+
 TEST(Fonts, Ex12ResetAssignAndColours) {
   TXFontEx12 f;
   EXPECT_EQ(f.Color.Kind, sckNone);

@@ -78,8 +78,8 @@ TEST(NumberText, TableWithCommaAndPointSeparators) {
   }
 }
 
-// The shortcut through the shortest round-trip text must agree with the
-// exact two-step rounding everywhere.
+// Both shortcuts (exact scaling to an integer, then the shortest round-trip
+// text) must agree with the exact two-step rounding everywhere.
 TEST(NumberText, ShortcutAgreesWithTheExactPath) {
   std::mt19937_64 random(20261210);
   char16_t fast[kNumberTextCapacity];
@@ -97,8 +97,38 @@ TEST(NumberText, ShortcutAgreesWithTheExactPath) {
     // Short decimals, the usual content of a sheet: k / 10^d.
     check(static_cast<double>(static_cast<std::int64_t>(random() % 2000000000000000) - 1000000000000000) /
           std::pow(10.0, static_cast<int>(random() % 30)));
+    // Sums and quotients as sheets compute them: near, but not on, short decimals.
+    check(static_cast<double>(i) * 0.25 + 0.1);
+    check(static_cast<double>(i % 1000) * 0.001);
+    check(static_cast<double>(i) / 7);
   }
+  // The edges of the first shortcut's range.
+  for (double v : {0.0001, 0.00012, 0.000099999999999999991, 999999999999999.0, 1e15, 123456.789012345,
+                   -0.000123456789012345, 0.30000000000000004})
+    check(v);
   for (const TCase& c : kCases) check(c.value);
+}
+
+// The 8-bit form writes the same characters with the separator it is given.
+TEST(NumberText, AsciiTextEqualsTheWideText) {
+  std::mt19937_64 random(7);
+  for (char separator : {',', '.'}) {
+    SeparatorScope scope(static_cast<char16_t>(separator));
+    auto check = [&](double v) {
+      char ascii[kNumberTextCapacity];
+      const std::size_t n = FormatNumberTextAscii(v, separator, ascii);
+      const std::u16string wide = NumberText(v);
+      ASSERT_EQ(std::u16string(ascii, ascii + n), wide) << "value " << v;
+    };
+    for (const TCase& c : kCases) check(c.value);
+    for (int i = 0; i < 20000; ++i) {
+      const std::uint64_t bits = random();
+      double v;
+      std::memcpy(&v, &bits, sizeof v);
+      check(v);
+      check(static_cast<double>(i) * 0.125 - 3);
+    }
+  }
 }
 
 TEST(NumberText, SpecialValues) {

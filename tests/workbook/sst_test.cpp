@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "workbook/fonts.h"
-#include "workbook/hash_trie.h"
+#include "workbook/crc_register.h"
 #include "workbook/record_source.h"
 #include "workbook/xls_error.h"
 
