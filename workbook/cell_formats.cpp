@@ -576,11 +576,34 @@ int TCellFormats::FindEqual(const TCellFormat& format) const {
 }
 
 void TCellFormats::RemoveAt(long long index) {
-  Item(index);  // range check
+  TXFont* heldFont = Item(index)->held_font_;
   formats_.erase(formats_.begin() + index);
   for (std::size_t i = static_cast<std::size_t>(index); i < formats_.size(); ++i)
     formats_[i]->Index = static_cast<std::int32_t>(i);
   if (index < first_deletable_) --first_deletable_;
+  if (OnFormatRemoved) OnFormatRemoved(static_cast<int>(index));
+  // Last, once no format refers to the font through this one: removing the
+  // font renumbers the font indices of the remaining formats.
+  if (heldFont != nullptr) fonts_.ReleaseUsage(*heldFont);
+}
+
+TCellFormat& TCellFormats::AddCopyOf(const TCellFormat& format) {
+  if (Count() > 0xFFFF) throw EXLSError("Too many cell formats (" + std::to_string(Count()) + ")");
+  const bool ex12 = dynamic_cast<const TCellFormatEx12*>(&format) != nullptr;
+  TCellFormat* added = ex12 ? AddFormatEx12() : AddFormat();
+  try {
+    added->Assign(format);
+  } catch (...) {
+    formats_.pop_back();
+    throw;
+  }
+  added->Usage = 1;
+  TXFont* font = ex12 ? added->GetFont() : (added->FontIndex() < fonts_.Count() ? added->GetFont() : nullptr);
+  if (font != nullptr && font->Index >= fonts_.FirstDeletable()) {
+    TXFonts::AddUsage(*font);
+    added->held_font_ = font;
+  }
+  return *added;
 }
 
 TCellFormat* TCellFormats::Item(long long index) const {

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -262,8 +263,10 @@ class TCellFormat : public TUsageObject {
   TNumberFormats* OwnerNumberFormats() const;
 
  private:
+  friend class TCellFormats;
   TCellFormats* owner_;
   std::int32_t held_number_format_ = -1;  // id whose use this format holds
+  TXFont* held_font_ = nullptr;           // font whose usage this format holds (AddCopyOf)
 };
 
 class TCellFormatEx12 : public TCellFormat {
@@ -374,10 +377,19 @@ class TCellFormats final : private TFontRemovalListener {
 
   TCellFormat* AddFormat();
   TCellFormatEx12* AddFormatEx12();
+  // Appends a format of the same class as `format`, assigned from it, with
+  // usage 1: the copy-on-write step of the per-object formatting setters.
+  // The new format holds one usage of its font when that font is counted
+  // (at or above the font table's first deletable index) and gives it back
+  // when it is removed, so a font stays while any format names it. Cells
+  // name formats by a 16-bit index: a 65537th format fails with EXLSError.
+  TCellFormat& AddCopyOf(const TCellFormat& format);
   // Index of the first format equal to `format` (Equals), or -1.
   int FindEqual(const TCellFormat& format) const;
-  // Destroys the format at index; later formats move down one index.
+  // Destroys the format at index; later formats move down one index and
+  // OnFormatRemoved is told, so that holders of indices can follow.
   void RemoveAt(long long index);
+  std::function<void(int index)> OnFormatRemoved;
   TCellFormat* Item(long long index) const;
   TCellFormat* operator[](long long index) const { return Item(index); }
   int Count() const { return static_cast<int>(formats_.size()); }

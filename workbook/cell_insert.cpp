@@ -11,8 +11,13 @@ namespace gridport {
 std::uint16_t TSheet::ResolveFormat(std::uint16_t formatIndex) const {
   // Past the list's end: entry 15, the default cell format; entry 0 while
   // the list is shorter than that (a file that defines fewer formats).
-  const std::size_t count = Workbook().CellFormatCount();
-  return formatIndex < count ? formatIndex : count > 15 ? 15 : 0;
+  TCellFormats& formats = Workbook().CellFormats();
+  const std::size_t count = static_cast<std::size_t>(formats.Count());
+  const std::uint16_t index = formatIndex < count ? formatIndex : count > 15 ? 15 : 0;
+  // A counted format (one a formatting setter made) gains a user, so that no
+  // other cell's change can remove it under this one.
+  if (index >= formats.FirstDeletable() && index < count) formats.AddUsage(*formats.Item(index));
+  return index;
 }
 
 TFormulaData& TSheet::NewFormulaData(std::uint32_t expressionSize, std::span<const std::uint8_t> formulaData) {
@@ -184,6 +189,65 @@ void TSheet::InsertErrorFormulaText(std::uint16_t col, std::uint32_t row, std::u
   TFormulaData& data = NewFormulaText(sharedIndex, flags, formulaText);
   data.ResultByte = result;
   cells_->InsertNew<TErrorFormulaCell>(col, row, ResolveFormat(formatIndex), &data);
+}
+
+TCell* TSheet::MakeCopy(TSheet& from, std::uint16_t fromCol, std::uint32_t fromRow, std::uint16_t col,
+                        std::uint32_t row) {
+  if (&from.Workbook() != &Workbook()) throw EXLSError("Cannot copy a cell from another workbook");
+  TCell* source = from.cells_->Find(fromCol, fromRow);
+  if (source == nullptr) return nullptr;
+  if (&from == this && fromCol == col && fromRow == row) return source;
+  // The target goes first; its format may go with it, and the cells after
+  // it (the source among them) are renumbered, so the format is read after.
+  // Deleting another position leaves the source cell where it is.
+  DeleteCell(col, row);
+  const TCellKind kind = source->CellKind();
+  const std::uint16_t format = source->FormatIndex();
+  TCell* copy = nullptr;
+  if (const auto* formula = source->As<TFormulaCell>()) {
+    const TFormulaData& src = formula->Formula();
+    TFormulaData& data = NewFormulaData(src.ExpressionSize, {src.FormulaData, src.DataSize});
+    data.Evaluated = src.Evaluated;
+    data.IsText = src.IsText;
+    data.Flags = src.Flags;
+    data.SharedIndex = src.SharedIndex;
+    data.ResultByte = src.ResultByte;
+    data.Number = src.Number;
+    SetArrayData(data, src.IsContinuation, {src.ArrayData, src.ArrayDataSize});
+    SetResultText(data, {src.Text, src.TextLength});
+    switch (kind) {
+      case ckNumberFormula: copy = &cells_->PlaceNew<TNumberFormulaCell>(col, row, format, &data); break;
+      case ckStringFormula: copy = &cells_->PlaceNew<TStringFormulaCell>(col, row, format, &data); break;
+      case ckBooleanFormula: copy = &cells_->PlaceNew<TBooleanFormulaCell>(col, row, format, &data); break;
+      case ckErrorFormula: copy = &cells_->PlaceNew<TErrorFormulaCell>(col, row, format, &data); break;
+      case ckNumberArrayFormula: copy = &cells_->PlaceNew<TNumberArrayFormulaCell>(col, row, format, &data); break;
+      default: copy = &cells_->PlaceNew<TStringArrayFormulaCell>(col, row, format, &data); break;
+    }
+  } else {
+    switch (kind) {
+      case ckNumber:
+        copy = &cells_->PlaceNew<TFloatCell>(col, row, format, static_cast<const TFloatCell*>(source)->Value());
+        break;
+      case ckString: {
+        TSSTEntry* entry = static_cast<const TStringCell*>(source)->Entry();
+        copy = &cells_->PlaceNew<TStringCell>(col, row, format, entry);
+        Workbook().SST().AddReference(entry);
+        break;
+      }
+      case ckBoolean:
+        copy = &cells_->PlaceNew<TBooleanCell>(col, row, format, static_cast<const TBooleanCell*>(source)->Value());
+        break;
+      case ckError:
+        copy = &cells_->PlaceNew<TErrorCell>(col, row, format, static_cast<const TErrorCell*>(source)->ErrorCode());
+        break;
+      default:
+        copy = &cells_->PlaceNew<TBlankCell>(col, row, format);
+        break;
+    }
+  }
+  TCellFormats& formats = Workbook().CellFormats();
+  formats.AddUsage(*formats.Item(format));
+  return copy;
 }
 
 std::uint8_t ErrorCodeFromFile(std::uint8_t errorByte) {

@@ -1,6 +1,9 @@
 #include "workbook/sheets.h"
 
+#include <algorithm>
 #include <bit>
+#include <utility>
+#include <vector>
 
 #include "workbook/byte_view.h"
 #include "workbook/workbook.h"
@@ -186,12 +189,44 @@ double TSheet::CellNumber(std::uint16_t col, std::uint32_t row) {
 
 void TSheet::DeleteCell(std::uint16_t col, std::uint32_t row) {
   try {
-    if (TCell* cell = cells_->Find(col, row); cell != nullptr && cell->CellKind() == ckString)
-      Workbook().SST().Release(static_cast<TStringCell*>(cell)->Entry());
+    const TCell* cell = cells_->Find(col, row);
+    if (cell == nullptr) return;
+    TSSTEntry* entry = cell->CellKind() == ckString ? static_cast<const TStringCell*>(cell)->Entry() : nullptr;
+    const std::uint16_t format = cell->FormatIndex();
+    // The cell goes first: a shared-formula cell whose removal fails stays
+    // whole, with its string and format uses untouched.
     cells_->DeleteCell(col, row);
+    if (entry != nullptr) Workbook().SST().Release(entry);
+    TCellFormats& formats = Workbook().CellFormats();
+    if (format < formats.Count()) formats.ReleaseUsage(*formats.Item(format));
   } catch (...) {
     throw EXLSError("Error on deleting cell " + std::to_string(col) + ":" + std::to_string(row));
   }
+}
+
+void TSheet::DeleteCells(std::uint16_t firstCol, std::uint32_t firstRow, std::uint16_t lastCol,
+                         std::uint32_t lastRow) {
+  if (firstCol > lastCol || firstRow > lastRow || firstRow > kMaxRow) return;
+  lastRow = std::min(lastRow, kMaxRow);
+  std::vector<std::pair<std::uint16_t, std::uint32_t>> positions;
+  for (std::uint32_t row = firstRow;; ++row) {
+    cells_->Row(row).ForEachCell(firstCol, lastCol, [&](const TCell& cell) { positions.emplace_back(cell.Col(), row); });
+    if (row == lastRow) break;
+  }
+  std::sort(positions.begin(), positions.end());  // columns outer, rows inner
+  for (const auto& [col, row] : positions) DeleteCell(col, row);
+  // Of the range-bound sheet objects the model keeps merged areas: those
+  // wholly inside the range go with its cells; the others stay as they are.
+  std::erase_if(layout_.MergedAreas, [&](const TMergedArea& area) {
+    return area.FirstCol >= firstCol && area.LastCol <= lastCol && area.FirstRow >= firstRow &&
+           area.LastRow <= lastRow;
+  });
+}
+
+std::optional<TFormattedObject> TSheet::Formatting(std::uint16_t col, std::uint32_t row) {
+  TCell* cell = cells_->Find(col, row);
+  if (cell == nullptr) return std::nullopt;
+  return TFormattedObject(Workbook().CellFormats(), *cell);
 }
 
 void TSheet::Reset() {

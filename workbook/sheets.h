@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@
 #include "biff/record_storage.h"
 #include "workbook/cell_storage.h"
 #include "workbook/cells.h"
+#include "workbook/formatted_object.h"
 #include "workbook/number_text.h"
 #include "workbook/sheet_layout.h"
 
@@ -143,9 +145,31 @@ class TSheet {
   void InsertErrorFormulaText(std::uint16_t col, std::uint32_t row, std::uint16_t sharedIndex, std::uint8_t flags,
                               std::uint8_t result, std::string_view formulaText, std::uint16_t formatIndex);
 
-  // Destroys the cell at (col, row), releasing a string cell's shared
-  // string reference first; failures become "Error on deleting cell %d:%d".
+  // Destroys the cell at (col, row), then gives back a string cell's shared
+  // string reference and the cell's usage of a counted format; failures
+  // become "Error on deleting cell %d:%d" (column, row).
   void DeleteCell(std::uint16_t col, std::uint32_t row);
+  // DeleteCell for every stored cell of the rectangle from (firstCol,
+  // firstRow) to (lastCol, lastRow), both corners included, columns in the
+  // outer order and rows in the inner. A first corner past the last one
+  // selects nothing. Walks only the stored cells, so a whole-sheet range
+  // costs one pass over the rows, not one step per position. Merged areas
+  // wholly inside the range are removed too.
+  void DeleteCells(std::uint16_t firstCol, std::uint32_t firstRow, std::uint16_t lastCol, std::uint32_t lastRow);
+
+  // Stores at (col, row) of this sheet a copy of the cell at (fromCol,
+  // fromRow) of `from`, a sheet of the same workbook (another workbook's
+  // sheet fails with EXLSError): same kind, value and format, with one more
+  // usage of a counted format and one more reference on a string's shared
+  // entry; formula bytes, array data and result text are copied. A cell at
+  // the target is deleted first (DeleteCell). Returns the copy, or nullptr
+  // when the source holds no cell (the target is then left alone). A cell
+  // copied onto its own position stays as it is.
+  TCell* MakeCopy(TSheet& from, std::uint16_t fromCol, std::uint32_t fromRow, std::uint16_t col, std::uint32_t row);
+
+  // The formatting setters of the cell at (col, row), or nothing when there
+  // is no cell (formatted_object.h).
+  std::optional<TFormattedObject> Formatting(std::uint16_t col, std::uint32_t row);
 
   // Destroys the cells, zeroes the dimension fields, resets the records and the layout.
   void Reset();

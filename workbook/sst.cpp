@@ -587,6 +587,7 @@ void TSST::ClearTable() {
   index_.Clear();
   arena_.Clear();
   std::vector<TSSTEntry*>().swap(by_position_);
+  ext_sst_.Clear();
   total_count_ = 0;
 }
 

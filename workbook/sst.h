@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "workbook/cell_pools.h"
+#include "workbook/ext_sst.h"
 #include "workbook/hash_index.h"
 
 namespace gridport {
@@ -165,6 +166,10 @@ class TSST {
   void SetMaxRecordSize(std::uint32_t size) { max_record_size_ = size; }
   // Number of distinct entries.
   std::size_t UniqueCount() const { return index_.Count(); }
+  // The extended index (the EXTSST record's content); reading leaves it
+  // empty, ClearTable empties it.
+  TExtSST& ExtSST() { return ext_sst_; }
+  const TExtSST& ExtSST() const { return ext_sst_; }
 
  private:
   struct TKey;
@@ -185,6 +190,7 @@ class TSST {
   THashIndex<TSSTEntry, TSSTEntryKey> index_;  // every entry, by content
   TByteArena arena_;                            // the entries' memory
   std::vector<TSSTEntry*> by_position_;
+  TExtSST ext_sst_;
   std::uint32_t total_count_ = 0;
   std::uint32_t max_record_size_;
 

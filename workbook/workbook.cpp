@@ -19,6 +19,7 @@ TFormulaHandler::TFormulaHandler() {
 }
 
 TXLSWorkbook::TXLSWorkbook() : sst_(fonts_), sheets_(*this) {
+  cellFormats_.OnFormatRemoved = [this](int index) { CellFormatRemoved(index); };
   ResetColorPalette();
   gridport::SetStrTRUE(u"TRUE");
   gridport::SetStrFALSE(u"FALSE");
@@ -47,6 +48,25 @@ void TXLSWorkbook::SetVersion(TExcelVersion version) {
   else
     SetPositionLimits(kMaxColumn, kMaxRow);
   formulaHandler_.SetVersion(version);
+}
+
+// Cells and row entries name formats by index: the ones after a removed
+// format move down with it. Only the formatting setters and cell deletion remove formats, so
+// this pass over every sheet's rows is off the reading path.
+void TXLSWorkbook::CellFormatRemoved(int index) {
+  TCellValuesList& storages = formulaHandler_.CellValues();
+  for (std::size_t i = 0; i < storages.Count(); ++i) {
+    const TCellValues& cells = storages[i];
+    for (std::uint32_t row = 0; row <= kMaxRow; ++row) {
+      cells.Row(row).ForEachCell(0, kMaxColumn, [index](TCell& cell) {
+        if (cell.FormatIndex() > index) cell.SetFormatIndex(static_cast<std::uint16_t>(cell.FormatIndex() - 1));
+      });
+    }
+  }
+  for (std::size_t i = 0; i < sheets_.Count(); ++i)
+    for (TRowInfo& info : sheets_[i].Layout().Rows)
+      if (info.FormatIndex > index) --info.FormatIndex;
+  if (defaultFormat_ > index) --defaultFormat_;
 }
 
 std::size_t TXLSWorkbook::CellFormatCount() const { return static_cast<std::size_t>(cellFormats_.Count()); }

@@ -185,6 +185,7 @@ class TXLSWorkbook {
   // Runs after a reader returned or raised (step 6 of both load paths), and
   // the steps after a reader that returned.
   void EnsureOneSheet();
+  void CellFormatRemoved(int index);
   void FinishLoad();
   void CreateTempStream();
   void ReleaseTempStream();

@@ -570,3 +570,51 @@ TEST(SSTStrings, ManyStringsWithOneHashStayDistinct) {
 
 }  // namespace
 }  // namespace gridport
+
+namespace gridport {
+namespace {
+
+TEST(ExtSST, LoadTakesTheBucketsAndRefusesBodiesTheyDoNotFill) {
+  TExtSST ext;
+  const Bytes good = Bytes().U16(8).U32(0x1234).U16(12).U16(0).U32(0x89ABCDEF).U16(8224).U16(0xFFFF);
+  ext.Load(good.v.data(), good.v.size());
+  EXPECT_EQ(ext.StringsPerBucket, 8);
+  ASSERT_EQ(ext.Count(), 2u);
+  EXPECT_EQ(ext[0].StreamPosition, 0x1234u);
+  EXPECT_EQ(ext[0].RecordOffset, 12);
+  EXPECT_EQ(ext[1].StreamPosition, 0x89ABCDEFu);
+  EXPECT_EQ(ext[1].RecordOffset, 8224);
+  EXPECT_THROW(ext[2], EListError);
+  EXPECT_THROW(ext[-1], EListError);
+
+  const std::vector<std::uint8_t> onlyBucketSize = {16, 0};
+  ext.Load(onlyBucketSize.data(), onlyBucketSize.size());
+  EXPECT_EQ(ext.StringsPerBucket, 16);
+  EXPECT_EQ(ext.Count(), 0u);
+
+  ext.Load(good.v.data(), good.v.size());
+  for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{9}, good.v.size() - 1}) {
+    try {
+      ext.Load(good.v.data(), size);
+      ADD_FAILURE() << size << " bytes were accepted";
+    } catch (const EXLSError& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "EXTSST record of " + std::to_string(size) + " bytes is not 2 bytes plus 8 per bucket");
+    }
+    EXPECT_EQ(ext.Count(), 2u) << "a refused body changes nothing";
+  }
+}
+
+TEST(ExtSST, ClearTableEmptiesIt) {
+  TXFonts fonts;
+  TSST sst(fonts);
+  sst.ExtSST().StringsPerBucket = 20;
+  sst.ExtSST().Add(100, 4);
+  sst.AddString(u"a");
+  sst.ClearTable();
+  EXPECT_EQ(sst.ExtSST().Count(), 0u);
+  EXPECT_EQ(sst.ExtSST().StringsPerBucket, 8);
+}
+
+}  // namespace
+}  // namespace gridport
