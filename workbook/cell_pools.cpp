@@ -7,7 +7,7 @@
 namespace gridport {
 
 template <std::size_t SlotSize, unsigned Shift>
-std::uint32_t TSlotPool<SlotSize, Shift>::Allocate(bool zeroed) {
+std::uint32_t TSlotPool<SlotSize, Shift>::AllocateSlow(bool zeroed) {
   std::uint32_t handle;
   if (free_ != 0) {
     handle = free_;

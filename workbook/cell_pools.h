@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -26,8 +27,18 @@ class TSlotPool {
   void* Get(std::uint32_t handle) const {
     return chunks_[handle >> Shift].get() + static_cast<std::size_t>(handle & (kChunkSlots - 1)) * SlotSize;
   }
-  // A fresh slot, zero-filled when zeroed is true.
-  std::uint32_t Allocate(bool zeroed);
+  // A fresh slot, zero-filled when zeroed is true. The common case (no
+  // freed slot to reuse, room in the last chunk) is inline: readers take
+  // one slot per cell.
+  std::uint32_t Allocate(bool zeroed) {
+    if (free_ == 0 && next_ != 0 && (next_ >> Shift) < chunks_.size()) {
+      const std::uint32_t handle = next_++;
+      if (zeroed) std::memset(Get(handle), 0, SlotSize);
+      ++live_;
+      return handle;
+    }
+    return AllocateSlow(zeroed);
+  }
   void Free(std::uint32_t handle);
   void Clear() {
     chunks_.clear();
@@ -39,6 +50,8 @@ class TSlotPool {
   std::size_t ReservedBytes() const { return chunks_.size() * (static_cast<std::size_t>(kChunkSlots) * SlotSize); }
 
  private:
+  std::uint32_t AllocateSlow(bool zeroed);
+
   std::vector<std::unique_ptr<unsigned char[]>> chunks_;
   std::uint32_t next_ = 1;  // next never-used handle; 0 is reserved
   std::uint32_t free_ = 0;  // head of the free list, 0 when empty

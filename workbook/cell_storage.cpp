@@ -33,8 +33,7 @@ std::uint32_t* TCellStorage::ExistingSlot(std::uint16_t col, std::uint32_t row) 
   return CellBlock(cells) + (col & 31u);
 }
 
-std::uint32_t& TCellStorage::SlotFor(std::uint16_t col, std::uint32_t row) {
-  if (row == blockRow_ && (col >> 5u) == blockBand_) return block_[col & 31u];
+std::uint32_t& TCellStorage::SlotForNewBlock(std::uint16_t col, std::uint32_t row) {
   std::unique_ptr<std::uint32_t[]>& rowGroup = root_[row >> 10];
   if (!rowGroup) rowGroup = std::make_unique<std::uint32_t[]>(kRowGroupEntries);  // zero-filled
   std::uint32_t& entry = rowGroup[row & 1023];
@@ -55,7 +54,7 @@ std::uint32_t& TCellStorage::SlotFor(std::uint16_t col, std::uint32_t row) {
   return block_[col & 31u];
 }
 
-void TCellStorage::StoreHandle(std::uint32_t& slot, std::uint32_t handle, bool takeFormat) {
+void TCellStorage::ReplaceHandle(std::uint32_t& slot, std::uint32_t handle, bool takeFormat) {
   TCell* cell = CellAt(handle);
   const std::uint32_t oldHandle = slot;
   if (oldHandle != 0 && oldHandle != handle) {

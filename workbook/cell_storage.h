@@ -157,11 +157,23 @@ class TCellStorage {
   }
   [[noreturn]] static void ThrowPosition(std::uint16_t col, std::uint32_t row);
   // The cell-block entry for (col, row), allocating missing blocks.
-  std::uint32_t& SlotFor(std::uint16_t col, std::uint32_t row);
+  std::uint32_t& SlotFor(std::uint16_t col, std::uint32_t row) {
+    if (row == blockRow_ && (col >> 5u) == blockBand_) return block_[col & 31u];
+    return SlotForNewBlock(col, row);
+  }
+  std::uint32_t& SlotForNewBlock(std::uint16_t col, std::uint32_t row);
   // The cell-block entry for (col, row), or nullptr when a block is absent.
   std::uint32_t* ExistingSlot(std::uint16_t col, std::uint32_t row) const;
   // Puts handle into slot, dealing with the cell already there.
-  void StoreHandle(std::uint32_t& slot, std::uint32_t handle, bool takeFormat);
+  void StoreHandle(std::uint32_t& slot, std::uint32_t handle, bool takeFormat) {
+    if (slot == 0) {  // an empty position: nothing to replace
+      slot = handle;
+      last_ = CellAt(handle);
+      return;
+    }
+    ReplaceHandle(slot, handle, takeFormat);
+  }
+  void ReplaceHandle(std::uint32_t& slot, std::uint32_t handle, bool takeFormat);
   void DestroyCell(std::uint32_t handle) { cells_.Free(handle); }
 
   template <typename T, typename... Args>
