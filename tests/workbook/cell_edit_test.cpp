@@ -7,20 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/workbook/exception_message.h"
+
 #include "workbook/formatted_object.h"
 #include "workbook/workbook.h"
 
 namespace gridport {
 namespace {
 
-std::string Message(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no exception)";
-}
+using test::Message;
 
 TCellFormat& FormatOf(TSheet& sheet, std::uint16_t col, std::uint32_t row) {
   return *sheet.Workbook().CellFormats().Item(sheet.GetCell(col, row)->FormatIndex());

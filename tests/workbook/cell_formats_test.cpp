@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/workbook/exception_message.h"
+
 #include <functional>
 #include <string>
 
@@ -11,14 +13,7 @@
 namespace gridport {
 namespace {
 
-std::string Message(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no exception)";
-}
+using test::Message;
 
 std::uint16_t Word(const TXfBody& b, int offset) { return static_cast<std::uint16_t>(b[offset] | b[offset + 1] << 8); }
 

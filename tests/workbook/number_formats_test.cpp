@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/workbook/exception_message.h"
+
 #include <functional>
 #include <map>
 #include <string>
@@ -12,14 +14,7 @@
 namespace gridport {
 namespace {
 
-std::string Message(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no exception)";
-}
+using test::Message;
 
 TEST(NumberFormats, FiftyNineBuiltInFormatsWithTheirTexts) {
   const std::map<int, std::u16string> texts = {

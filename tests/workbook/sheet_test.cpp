@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/workbook/exception_message.h"
+
 #include "workbook/byte_view.h"
 #include "workbook/number_text.h"
 #include "workbook/workbook.h"
@@ -22,14 +24,7 @@ class Separator {
   char16_t saved_;
 };
 
-std::string Message(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no exception)";
-}
+using test::Message;
 
 TEST(Workbook, ConstructionAndFormResource) {
   TXLSWorkbook wb;

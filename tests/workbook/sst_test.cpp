@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/workbook/exception_message.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -88,14 +90,7 @@ Bytes Str16(std::u16string_view s) {
 }
 Bytes SstHead(std::uint32_t total, std::uint32_t unique) { return Bytes().U32(total).U32(unique); }
 
-std::string Message(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no exception)";
-}
+using test::Message;
 
 struct Fixture {
   TXFonts fonts;
