@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "workbook/reader_entry.h"
@@ -163,15 +164,7 @@ void TXLSWorkbook::LoadFromBiff(std::istream* stream) {
   cellFormats_.Clear();
   cellFormats_.NumberFormats().AddDefaults();
   styleFormats_.Clear();
-  try {
-    RunBiffReader(*this, stream);
-  } catch (...) {
-    EnsureOneSheet();
-    throw;
-  }
-  formulaHandler_.SetFolder(filename_.substr(0, filename_.find_last_of('/') + 1));
-  EnsureOneSheet();
-  FinishLoad();
+  RunLoad([&] { RunBiffReader(*this, stream); });
 }
 
 void TXLSWorkbook::LoadFromOpenXml(std::istream& stream) {
@@ -183,10 +176,14 @@ void TXLSWorkbook::LoadFromOpenXml(std::istream& stream) {
   // The package copy and its temporary file served a writer of packages, which this system
   // does not have: a read leaves nothing behind in the temporary folder.
   ReleaseTempStream();
+  RunLoad([&] { RunOpenXmlReader(*this, stream); });
+}
+
+void TXLSWorkbook::RunLoad(const std::function<void()>& runReader) {
   try {
-    RunOpenXmlReader(*this, stream);
+    runReader();
   } catch (...) {
-    EnsureOneSheet();
+    EnsureOneSheet();  // a failed read still leaves a usable workbook
     throw;
   }
   formulaHandler_.SetFolder(filename_.substr(0, filename_.find_last_of('/') + 1));

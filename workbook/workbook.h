@@ -187,6 +187,8 @@ class TXLSWorkbook {
   void EnsureOneSheet();
   void CellFormatRemoved(int index);
   void FinishLoad();
+  // Runs a reader and finishes the load: one sheet at least, also when the reader fails.
+  void RunLoad(const std::function<void()>& runReader);
   void CreateTempStream();
   void ReleaseTempStream();
 
