@@ -1,6 +1,8 @@
 // Every XML part of every package in the shared corpus parses.
 #include <gtest/gtest.h>
 
+#include "tests/openxml/corpus_packages.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -29,23 +31,18 @@ class TPartReader : public TExcelXMLReader {
   }
 };
 
-bool EndsWith(std::string name, std::string_view tail) {
-  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-  return name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
-}
+using test::EndsWithIgnoringCase;
 
 TEST(XMLCorpus, EveryPartOfEveryPackageParses) {
-  const char* env = std::getenv("GRIDPORT_SHARED_DIR");
-  std::filesystem::path files = std::filesystem::path(env ? env : GRIDPORT_SHARED_DIR) / "corpus" / "files";
+  const std::filesystem::path files = test::CorpusFiles();
   if (!std::filesystem::is_directory(files)) GTEST_SKIP() << "no corpus at " << files;
   int packages = 0, parts = 0;
   long cells = 0;
-  for (const auto& item : std::filesystem::directory_iterator(files)) {
-    std::string name = item.path().filename().string();
-    if (!EndsWith(name, ".xlsx") && !EndsWith(name, ".xlsm")) continue;
+  for (const std::filesystem::path& package : test::CorpusPackages(files)) {
+    const std::string name = package.filename().string();
     TXLSZipArchive archive;
     try {
-      archive.OpenFile(item.path().string());
+      archive.OpenFile(package.string());
     } catch (const EXLSError& e) {
       // Damaged archives belong to the zip reader's tests; here only parts that extract count.
       std::printf("%s: %s\n", name.c_str(), e.what());
@@ -57,7 +54,7 @@ TEST(XMLCorpus, EveryPartOfEveryPackageParses) {
     const TQuillZipEntries& entries = archive.Zip().Entries();
     for (int i = 0; i < entries.Count(); ++i) {
       const TQuillZipEntriesEntry& entry = entries.Items(i);
-      if (!EndsWith(entry.FileName(), ".xml") && !EndsWith(entry.FileName(), ".rels")) continue;
+      if (!EndsWithIgnoringCase(entry.FileName(), ".xml") && !EndsWithIgnoringCase(entry.FileName(), ".rels")) continue;
       TZipPartBuffer part;
       try {
         entry.ExtractToStream(part);
