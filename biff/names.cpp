@@ -86,6 +86,7 @@ const TInternalName& TInternalNames::operator[](std::size_t index) const {
 void TExternalNames::Clear() {
   ext_sheets_.clear();
   sup_books_.clear();
+  ext_relations_.Clear();
 }
 
 void TExternalNames::AddSupBook(const std::uint8_t* body, std::size_t length) {

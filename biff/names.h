@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "workbook/package_relations.h"
+
 namespace gridport {
 
 // Decodes raw BIFF8 text (flags byte, characters) into UTF-16.
@@ -125,10 +127,15 @@ class TExternalNames {
   bool AllowExternalLookup = true;
   const TExtSheetList& ExtSheets() const { return ext_sheets_; }
   const TSupBookList& SupBooks() const { return sup_books_; }
+  // The external-link relationships of an Excel 2007 package ("externalReference" elements of
+  // the workbook part), shared with the workbook's relationship list.
+  TXMLExtRelations& ExtRelations() { return ext_relations_; }
+  const TXMLExtRelations& ExtRelations() const { return ext_relations_; }
 
  private:
   TExtSheetList ext_sheets_;
   TSupBookList sup_books_;
+  TXMLExtRelations ext_relations_;
 };
 
 }  // namespace gridport

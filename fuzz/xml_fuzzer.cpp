@@ -8,8 +8,8 @@
 #include <string>
 
 #include "openxml/xml_excel_reader.h"
-#include "openxml/xml_relations.h"
 #include "openxml/xml_text.h"
+#include "workbook/package_relations.h"
 #include "workbook/xls_error.h"
 
 namespace {

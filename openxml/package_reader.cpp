@@ -117,14 +117,6 @@ TPackageReader::TPackageReader(TXLSWorkbook& workbook)
 
 TPackageReader::~TPackageReader() = default;
 
-const TXMLRelations* TPackageReader::SheetRelations(std::size_t sheet) const {
-  return sheet < sheet_relations_.size() ? sheet_relations_[sheet].get() : nullptr;
-}
-
-const TXLSSavedTags* TPackageReader::SheetTags(std::size_t sheet) const {
-  return sheet < sheet_tags_.size() ? sheet_tags_[sheet].get() : nullptr;
-}
-
 void TPackageReader::ReadPackage(std::istream& stream) {
   TXLSZipArchive archive;
   archive.Open(stream);
@@ -166,6 +158,12 @@ std::string RelationsPartOf(const std::string& part) {
   return part.substr(0, slash) + "_rels/" + part.substr(slash) + ".rels";
 }
 
+// Puts a relation list back into ordered mode when its part has been read or has failed.
+struct TRestoreOrder {
+  TXMLRelations& list;
+  ~TRestoreOrder() { list.SetOrdered(); }
+};
+
 bool Holds(TXLSZipArchive& archive, const std::string& name) {
   return archive.IndexOf(std::u16string(name.begin(), name.end())) >= 0;
 }
@@ -185,11 +183,9 @@ void TPackageReader::ReadArchive(TXLSZipArchive& archive) {
   // A file that is no zip archive (an encrypted package is a compound file) holds no parts.
   if (!archive.IsZipFile()) throw EXLSError("Cannot process this file: not a zip archive");
   sheet_counter_ = 0;
-  workbook_relations_.SetCollecting();
-  struct TRestoreOrder {
-    TXMLRelations& list;
-    ~TRestoreOrder() { list.SetOrdered(); }
-  } restore{workbook_relations_};
+  TXMLRelationsWorkbook& workbook_relations = workbook_.PackageRelations();
+  workbook_relations.SetCollecting();
+  TRestoreOrder restore{workbook_relations};
 
   // Parts are read by their usual names; a package whose writer put them elsewhere is found
   // through its relationships (the package root names the workbook, the workbook its parts).
@@ -203,7 +199,7 @@ void TPackageReader::ReadArchive(TXLSZipArchive& archive) {
   const std::string folder = FolderOf(workbook);
   // The workbook's relationships come first, as they may be needed to find the other parts.
   ReadPart(archive, pkWorkbookRelations, RelationsPartOf(workbook));
-  workbook_relations_.SortById();
+  workbook_relations.SortById();
   ReadPart(archive, pkStyles, FindPart(archive, "xl/styles.xml", all_workbook_relations_, "styles", folder));
   workbook_.Fonts().RebuildIndex();
   ReadPart(archive, pkSharedStrings,
@@ -230,12 +226,12 @@ void TPackageReader::ReadArchive(TXLSZipArchive& archive) {
   }
   for (std::size_t n = 1; n <= sheets; ++n) {
     SelectSheet(n - 1);
-    sheet_relations_[n - 1]->SetCollecting();
+    sheet_->PackageRelations().SetCollecting();
+    TRestoreOrder restore_sheet{sheet_->PackageRelations()};
     std::string sheet_part = n <= worksheets.size() && !worksheets[n - 1].empty()
                                  ? worksheets[n - 1]
                                  : "xl/worksheets/sheet" + std::to_string(n) + ".xml";
     ReadPart(archive, pkSheetRelations, RelationsPartOf(sheet_part));
-    sheet_relations_[n - 1]->SetOrdered();
   }
   for (std::size_t n = 1; n <= worksheets.size(); ++n) {
     if (worksheets[n - 1].empty()) continue;
@@ -263,16 +259,9 @@ bool TPackageReader::ReadPart(TXLSZipArchive& archive, TPartKind kind, const std
 }
 
 // The sheet with this index becomes the current one (the sheet list's index error when there
-// is none); its relationship list and kept elements are created on first use.
+// is none).
 void TPackageReader::SelectSheet(std::size_t index) {
   sheet_ = &workbook_.Sheets()[index];
-  sheet_index_ = index;
-  if (sheet_relations_.size() <= index) {
-    sheet_relations_.resize(index + 1);
-    sheet_tags_.resize(index + 1);
-  }
-  if (!sheet_relations_[index]) sheet_relations_[index] = std::make_unique<TXMLRelations>();
-  if (!sheet_tags_[index]) sheet_tags_[index] = std::make_unique<TXLSSavedTags>();
   row_ = -1;
   col_ = -1;
 }
@@ -421,7 +410,7 @@ bool TPackageReader::RelationsEnded(TExXMLTag& tag) {
     any.TargetMode = tag.String(xaTargetMode) == "External" ? tmExternal : tmNotGiven;
     if (kind_ == pkRootRelations) return true;
   }
-  TXMLRelations& list = kind_ == pkWorkbookRelations ? workbook_relations_ : *sheet_relations_[sheet_index_];
+  TXMLRelations& list = kind_ == pkWorkbookRelations ? workbook_.PackageRelations() : sheet_->PackageRelations();
   if (!list.AcceptsType(type)) return false;
   TXMLRelation& relation = list.Add(tag.RequiredString(xaRelId));
   list.SetType(relation, type);
@@ -458,7 +447,7 @@ bool TPackageReader::WorksheetEnded(TExXMLTag& tag) {
       ReadMergeCell(tag);
       return true;
     case xtDimension: {
-      sheet_tags_[sheet_index_]->AddElement(tag);
+      SaveElement(sheet_->SavedTags(), tag);
       TXMLAreaRef area = tag.AreaRef(xaRef);
       if (area.First.Col >= 0 && area.First.Row >= 0 && area.Last.Col >= area.First.Col &&
           area.Last.Row >= area.First.Row && area.Last.Col <= kPackageMaxColumn && area.Last.Row <= kPackageMaxRow) {
@@ -507,12 +496,12 @@ bool TPackageReader::WorksheetEnded(TExXMLTag& tag) {
     case xtSortState:
     case xtTableParts:
     case xtWebPublishItems:
-      sheet_tags_[sheet_index_]->AddElement(tag);
+      SaveElement(sheet_->SavedTags(), tag);
       return false;
     case xtCols:
     case xtMergeCells:
     case xtSheetData:
-      sheet_tags_[sheet_index_]->AddMarker(tag.Id());
+      SaveMarker(sheet_->SavedTags(), tag.Id());
       return false;
     default:
       return false;

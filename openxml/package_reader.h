@@ -1,6 +1,9 @@
 // TPackageReader: reads an Excel 2007 package (a zip archive of XML parts) into the workbook
 // model. Parts are found by fixed names; each is parsed by the tree-building XML reader and
 // consumed element by element in TagEnded, so a sheet's tree never holds more than one row.
+// What the model does not interpret goes to the model too: kept elements to the saved tags of
+// the workbook and of each sheet, relationships to the workbook's, each sheet's and the
+// external names' relation lists.
 #pragma once
 
 #include <cstddef>
@@ -12,8 +15,8 @@
 #include <vector>
 
 #include "openxml/xml_excel_reader.h"
-#include "openxml/xml_relations.h"
 #include "openxml/zip_part_buffer.h"
+#include "workbook/package_relations.h"
 #include "workbook/style_color.h"
 
 namespace gridport {
@@ -31,13 +34,6 @@ class TPackageReader : public TExcelXMLReader {
   // Reads the package held in the stream (from its current position) or in memory.
   void ReadPackage(std::istream& stream);
   void ReadPackage(const std::uint8_t* data, std::size_t size);
-
-  // What the read kept beside the model.
-  const TXMLRelationsWorkbook& WorkbookRelations() const { return workbook_relations_; }
-  const TXMLExtRelations& ExternalLinks() const { return external_links_; }
-  const TXMLRelations* SheetRelations(std::size_t sheet) const;
-  const TXLSSavedTags& WorkbookTags() const { return workbook_tags_; }
-  const TXLSSavedTags* SheetTags(std::size_t sheet) const;
 
  protected:
   void TagBegun(int tag_id) override;
@@ -82,15 +78,9 @@ class TPackageReader : public TExcelXMLReader {
 
   TXLSWorkbook& workbook_;
   TSheet* sheet_ = nullptr;
-  std::size_t sheet_index_ = 0;
   TPartKind kind_ = pkNone;
   std::size_t sheet_counter_ = 0;
   TZipPartBuffer part_;
-  TXMLRelationsWorkbook workbook_relations_;
-  TXMLExtRelations external_links_;
-  std::vector<std::unique_ptr<TXMLRelations>> sheet_relations_;
-  TXLSSavedTags workbook_tags_;
-  std::vector<std::unique_ptr<TXLSSavedTags>> sheet_tags_;
   // Every relationship of the package root and the workbook, whatever its type, and the r:id
   // of each sheet element: where parts lie when a writer did not use the usual names.
   TXMLRelations root_relations_;

@@ -80,7 +80,8 @@ bool TPackageReader::WorkbookEnded(TExXMLTag& tag) {
       ReadDefinedName(tag);
       return true;
     case xtExternalReference:
-      external_links_.Append(workbook_relations_.FindShared(tag.RequiredString(xaRId), true));
+      workbook_.FormulaHandler().ExternalNames().ExtRelations().Append(
+          workbook_.PackageRelations().FindShared(tag.RequiredString(xaRId), true));
       return false;
     case xtBookViews:
     case xtCustomWorkbookViews:
@@ -97,12 +98,12 @@ bool TPackageReader::WorkbookEnded(TExXMLTag& tag) {
     case xtWebPublishObjects:
     case xtWorkbookPr:
     case xtWorkbookProtection:
-      workbook_tags_.AddElement(tag);
+      SaveElement(workbook_.SavedTags(), tag);
       return false;
     case xtDefinedNames:
     case xtExternalReferences:
     case xtSheets:
-      workbook_tags_.AddMarker(tag.Id());
+      SaveMarker(workbook_.SavedTags(), tag.Id());
       return false;
     default:
       return false;

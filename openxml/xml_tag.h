@@ -12,6 +12,7 @@
 
 #include "openxml/xml_arena.h"
 #include "openxml/xml_names.h"
+#include "workbook/saved_tags.h"
 
 namespace gridport {
 
@@ -134,23 +135,9 @@ class TExXMLTag {
   bool iterating_ = false;
 };
 
-// Elements kept as serialised XML text with their tag id; one list belongs to the workbook and
-// one to each sheet.
-class TXLSSavedTags {
- public:
-  struct TEntry {
-    std::string Text;
-    int TagId = 0;
-  };
-  void Add(std::string text, int tag_id) { entries_.push_back({std::move(text), tag_id}); }
-  void AddElement(const TExXMLTag& tag) { Add(tag.Serialise(), tag.Id()); }
-  void AddMarker(int tag_id) { Add(TExXMLTag::Marker(tag_id), tag_id); }
-  std::size_t Count() const { return entries_.size(); }
-  const TEntry& operator[](std::size_t i) const { return entries_[i]; }
-  void Clear() { entries_.clear(); }
-
- private:
-  std::vector<TEntry> entries_;
-};
+// Keeps the element in the list as its serialised text with its tag id; a marker keeps only
+// "<name />" for an element whose content the model holds elsewhere (cells, columns).
+inline void SaveElement(TXLSSavedTags& tags, const TExXMLTag& tag) { tags.Add(tag.Serialise(), tag.Id()); }
+inline void SaveMarker(TXLSSavedTags& tags, int tag_id) { tags.Add(TExXMLTag::Marker(tag_id), tag_id); }
 
 }  // namespace gridport

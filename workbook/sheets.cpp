@@ -235,6 +235,8 @@ void TSheet::Reset() {
   firstUsedRow_ = lastUsedRow_ = firstUsedCol_ = lastUsedCol_ = 0;
   records_.Reset();
   layout_.Clear();
+  savedTags_.Clear();
+  packageRelations_.Clear();
 }
 
 // ---- sheet collection -------------------------------------------------------

@@ -21,6 +21,8 @@
 #include "workbook/cells.h"
 #include "workbook/formatted_object.h"
 #include "workbook/number_text.h"
+#include "workbook/package_relations.h"
+#include "workbook/saved_tags.h"
 #include "workbook/sheet_layout.h"
 
 namespace gridport {
@@ -98,6 +100,12 @@ class TSheet {
   // Rows, columns and merged areas as the file described them.
   TSheetLayout& Layout() { return layout_; }
   const TSheetLayout& Layout() const { return layout_; }
+  // From an Excel 2007 package: the worksheet part's elements kept as XML text, and the
+  // sheet's relationships (hyperlinks, drawings, comments...).
+  TXLSSavedTags& SavedTags() { return savedTags_; }
+  const TXLSSavedTags& SavedTags() const { return savedTags_; }
+  TXMLRelations& PackageRelations() { return packageRelations_; }
+  const TXMLRelations& PackageRelations() const { return packageRelations_; }
 
   // Insert operations (the readers' calls). Each builds the cell, resolves
   // formatIndex (an index at or past the format list's end becomes the
@@ -171,7 +179,8 @@ class TSheet {
   // is no cell (formatted_object.h).
   std::optional<TFormattedObject> Formatting(std::uint16_t col, std::uint32_t row);
 
-  // Destroys the cells, zeroes the dimension fields, resets the records and the layout.
+  // Destroys the cells, zeroes the dimension fields, resets the records, the layout, the
+  // kept package elements and the relationships.
   void Reset();
 
   // Sheet settings kept for completeness; reading does not use them.
@@ -196,6 +205,8 @@ class TSheet {
   TCellValues* cells_;
   TRecordStorageSheet records_;
   TSheetLayout layout_;
+  TXLSSavedTags savedTags_;
+  TXMLRelations packageRelations_;
   std::int32_t firstUsedRow_ = 0, lastUsedRow_ = 0, firstUsedCol_ = 0, lastUsedCol_ = 0;
 };
 

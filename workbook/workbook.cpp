@@ -142,6 +142,8 @@ void TXLSWorkbook::ClearWorkbook() {
   Ex12Colors.clear();
   Ex12Dxfs.clear();
   Ex12TableStyles.clear();
+  savedTags_.Clear();
+  packageRelations_.Clear();
   fonts_.Clear();
   fonts_.AddDefaultFonts();
   ReleaseTempStream();

@@ -2,7 +2,8 @@
 // the converter reads.
 //
 // The workbook owns its sheets, the cell storages (through the formula
-// handler), the shared string table, the format and font tables and the
+// handler), the shared string table, the format and font tables, what it
+// keeps of an Excel 2007 package (saved tags, package relations) and the
 // Open XML temporary stream, until ClearWorkbook or destruction. One
 // component is used from one thread. StrTRUE/StrFALSE and the position
 // limits are process-wide (workbook_globals.h): setting them here sets them
@@ -27,6 +28,8 @@
 #include "workbook/cell_storage.h"
 #include "workbook/excel_version.h"
 #include "workbook/fonts.h"
+#include "workbook/package_relations.h"
+#include "workbook/saved_tags.h"
 #include "workbook/sheets.h"
 #include "workbook/sst.h"
 #include "workbook/workbook_globals.h"
@@ -159,6 +162,14 @@ class TXLSWorkbook {
   // The named cell styles of an Excel 2007 package.
   TEx12CellStyles& CellStyles() { return cellStyles_; }
   const TEx12CellStyles& CellStyles() const { return cellStyles_; }
+  // From an Excel 2007 package: the workbook part's elements kept as XML text, and the
+  // workbook's relationships other than those of the parts read by fixed names (worksheets,
+  // shared strings, styles, calculation chain). The external-link relationships are in
+  // FormulaHandler().ExternalNames().ExtRelations().
+  TXLSSavedTags& SavedTags() { return savedTags_; }
+  const TXLSSavedTags& SavedTags() const { return savedTags_; }
+  TXMLRelationsWorkbook& PackageRelations() { return packageRelations_; }
+  const TXMLRelationsWorkbook& PackageRelations() const { return packageRelations_; }
   // The Open XML reader's temporary stream, or nullptr.
   std::iostream* TempStream() const { return tempStream_.get(); }
 
@@ -202,6 +213,8 @@ class TXLSWorkbook {
   TFormulaHandler formulaHandler_;
   TRecordStorageGlobals globalRecords_;
   TRecordStorageEx2007Unknown futureRecords_;
+  TXLSSavedTags savedTags_;
+  TXMLRelationsWorkbook packageRelations_;
   TSheets sheets_;
   std::string filename_;
   TExcelVersion version_ = xvExcel97;

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "openxml/package_reader.h"
+#include "openxml/xml_ids.h"
 #include "workbook/workbook.h"
 #include "workbook/xls_error.h"
 
@@ -97,6 +99,102 @@ TEST(PackageReader, Messages) {
   EXPECT_EQ(TLoaded("pkg_target_mode_external.xlsx").error, "");
   EXPECT_EQ(TLoaded("pkg_target_mode_lowercase.xlsx").error, "Unknown Relation TargetMode");
   EXPECT_EQ(TLoaded("pkg_bad_formula_type.xlsx").error, "Unknown Excel XML formula type");
+}
+
+struct TKeptTag {
+  int id;
+  std::string text;
+};
+
+void ExpectTags(const TXLSSavedTags& tags, const std::vector<TKeptTag>& expected, const char* owner) {
+  ASSERT_EQ(tags.Count(), expected.size()) << owner;
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(tags[i].TagId, expected[i].id) << owner << " " << i;
+    EXPECT_EQ(tags[i].Text, expected[i].text) << owner << " " << i;
+  }
+}
+
+// The elements and relationships the reader does not interpret end up in the workbook, its
+// sheets and its external names, not in the reader that is gone after the read.
+TEST(PackageReader, KeptElementsAndRelationsBelongToTheModel) {
+  TLoaded p("pkg_kept_elements.xlsx");
+  ASSERT_EQ(p.error, "");
+  ExpectTags(p.workbook.SavedTags(),
+             {{xtFileVersion, "<fileVersion appName=\"xl\" />\r"},
+              {xtWorkbookPr, "<workbookPr/>\r"},  // date1904 is no attribute the reader knows
+              {xtBookViews, "<bookViews><workbookView activeTab=\"1\" />\r</bookViews>\r"},
+              {xtSheets, "<sheets />"},
+              {xtExternalReferences, "<externalReferences />"}},
+             "workbook");
+  ExpectTags(p.workbook.Sheets()[0].SavedTags(),
+             {{xtDimension, "<dimension ref=\"A1:B1\" />\r"},
+              {xtSheetViews, "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\" />\r</sheetViews>\r"},
+              {xtSheetData, "<sheetData />"},
+              {xtHyperlinks, "<hyperlinks><hyperlink r:id=\"rId1\" ref=\"A1\" />\r</hyperlinks>\r"},
+              {xtPageMargins,
+               "<pageMargins bottom=\"0.75\" footer=\"0.3\" header=\"0.3\" left=\"0.7\" right=\"0.7\" "
+               "top=\"0.75\" />\r"}},
+             "sheet A");
+  ExpectTags(p.workbook.Sheets()[1].SavedTags(), {{xtSheetData, "<sheetData />"}}, "sheet B");
+
+  // The workbook's list leaves out the parts read by fixed names (worksheets, styles).
+  const TXMLRelationsWorkbook& relations = p.workbook.PackageRelations();
+  ASSERT_EQ(relations.Count(), 2u);
+  EXPECT_EQ(relations[0].Id, "rId3");
+  EXPECT_EQ(relations[0].Type, "theme");
+  EXPECT_EQ(relations[1].Id, "rId4");
+  EXPECT_EQ(relations[1].Type, "externalLink");
+  EXPECT_EQ(relations[1].Target, "externalLinks/externalLink1.xml");
+  const TXMLExtRelations& links = p.workbook.FormulaHandler().ExternalNames().ExtRelations();
+  ASSERT_EQ(links.Count(), 1u);
+  EXPECT_EQ(&links[0], relations.Find("rId4", true));  // the same relation, not a copy
+
+  const TXMLRelations& sheet_relations = p.workbook.Sheets()[0].PackageRelations();
+  ASSERT_EQ(sheet_relations.Count(), 1u);
+  EXPECT_EQ(sheet_relations[0].Type, "hyperlink");
+  EXPECT_EQ(sheet_relations[0].Target, "http://example.com/");
+  EXPECT_EQ(sheet_relations[0].TargetMode, tmExternal);
+  EXPECT_TRUE(sheet_relations.Ordered());
+  EXPECT_EQ(p.workbook.Sheets()[1].PackageRelations().Count(), 0u);
+  EXPECT_TRUE(relations.Ordered());
+}
+
+// A load starts from an empty workbook: nothing kept from the file read before stays, whether
+// the next file is a package, a BIFF file or no workbook at all; clearing empties them too.
+TEST(PackageReader, KeptElementsAndRelationsDoNotOutliveTheirFile) {
+  struct {
+    std::string next;  // "" for ClearWorkbook
+    bool fails;
+    std::size_t workbook_tags, sheet_tags;
+  } const cases[] = {
+      {Fixture("pkg_sheet_order.xlsx"), false, 1, 1},  // the markers of "sheets" and "sheetData"
+      {std::string(GRIDPORT_TEST_DATA) + "/workbook/every_kind.xls", false, 0, 0},
+      {Fixture("pkg_not_a_zip.xlsx"), true, 0, 0},
+      {"", false, 0, 0},
+  };
+  for (const auto& c : cases) {
+    TLoaded p("pkg_kept_elements.xlsx");
+    ASSERT_EQ(p.error, "");
+    ASSERT_GT(p.workbook.SavedTags().Count(), 0u);
+    if (c.next.empty()) {
+      p.workbook.ClearWorkbook();
+    } else {
+      p.workbook.SetFilename(c.next);
+      bool failed = false;
+      try {
+        p.workbook.ReadWorkbook();
+      } catch (const std::exception&) {
+        failed = true;
+      }
+      EXPECT_EQ(failed, c.fails) << c.next;
+    }
+    const TXLSWorkbook& w = p.workbook;
+    EXPECT_EQ(w.SavedTags().Count(), c.workbook_tags) << c.next;
+    EXPECT_EQ(w.PackageRelations().Count(), 0u) << c.next;
+    EXPECT_EQ(p.workbook.FormulaHandler().ExternalNames().ExtRelations().Count(), 0u) << c.next;
+    EXPECT_EQ(w.Sheets()[0].SavedTags().Count(), c.sheet_tags) << c.next;
+    EXPECT_EQ(w.Sheets()[0].PackageRelations().Count(), 0u) << c.next;
+  }
 }
 
 TEST(PackageReader, IsoDates) {

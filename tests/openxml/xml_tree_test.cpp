@@ -194,9 +194,10 @@ TEST(XMLTree, Serialisation) {
             "</sheetViews>\r");
   EXPECT_EQ(TExXMLTag::Marker(xtSheetData), "<sheetData />");
   TXLSSavedTags saved;
-  saved.AddMarker(xtCols);
+  SaveMarker(saved, xtCols);
   ASSERT_EQ(saved.Count(), 1u);
   EXPECT_EQ(saved[0].TagId, xtCols);
+  EXPECT_EQ(saved[0].Text, "<cols />");
 }
 
 // Deep nesting neither overflows the stack when serialised nor grows without bound.

@@ -202,3 +202,31 @@ write("pkg_row_out_of_range.xlsx", {
     "xl/workbook.xml": workbook(["S"]),
     "xl/worksheets/sheet1.xml": sheet('<row r="1048577" ht="20"/>'),
 })
+
+# Elements and relationships the model keeps without interpreting them: the workbook part's
+# views and references, a worksheet's view, margins and hyperlinks, an external link.
+KEPT_WORKBOOK = (
+    f'{HEAD}<workbook {NS} {RNS}><fileVersion appName="xl"/><workbookPr date1904="0"/>'
+    '<bookViews><workbookView activeTab="1"/></bookViews>'
+    '<sheets><sheet name="A" sheetId="1" r:id="rId1"/><sheet name="B" sheetId="2" r:id="rId2"/></sheets>'
+    '<externalReferences><externalReference r:id="rId4"/></externalReferences>'
+    '<calcPr calcId="191029"/></workbook>')
+KEPT_SHEET = (
+    f'{HEAD}<worksheet {NS} {RNS}><dimension ref="A1:B1"/>'
+    '<sheetViews><sheetView tabSelected="1" workbookViewId="0"/></sheetViews>'
+    '<sheetData><row r="1"><c r="A1"><v>1</v></c><c r="B1"><v>2</v></c></row></sheetData>'
+    '<hyperlinks><hyperlink ref="A1" r:id="rId1"/></hyperlinks>'
+    '<pageMargins left="0.7" right="0.7" top="0.75" bottom="0.75" header="0.3" footer="0.3"/>'
+    '</worksheet>')
+write("pkg_kept_elements.xlsx", {
+    "xl/workbook.xml": KEPT_WORKBOOK,
+    "xl/_rels/workbook.xml.rels": rels([("rId1", REL + "worksheet", "worksheets/sheet1.xml", ""),
+                                        ("rId2", REL + "worksheet", "worksheets/sheet2.xml", ""),
+                                        ("rId3", REL + "theme", "theme/theme1.xml", ""),
+                                        ("rId4", REL + "externalLink", "externalLinks/externalLink1.xml", ""),
+                                        ("rId5", REL + "styles", "styles.xml", "")]),
+    "xl/worksheets/sheet1.xml": KEPT_SHEET,
+    "xl/worksheets/_rels/sheet1.xml.rels": rels([("rId1", REL + "hyperlink", "http://example.com/",
+                                                  ' TargetMode="External"')]),
+    "xl/worksheets/sheet2.xml": sheet('<row r="1"><c r="A1"><v>3</v></c></row>'),
+})

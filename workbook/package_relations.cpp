@@ -1,8 +1,8 @@
-#include "openxml/xml_relations.h"
+#include "workbook/package_relations.h"
 
 #include <algorithm>
+#include <charconv>
 
-#include "openxml/xml_text.h"
 #include "workbook/xls_error.h"
 
 namespace gridport {
@@ -21,6 +21,21 @@ void SplitRelationType(std::string_view type, std::string& local, std::uint8_t& 
   local.assign(namespace_index == rnNone ? type : type.substr(slash + 1));
 }
 
+namespace {
+
+// The Id from its fourth character on ("rId12" gives 12) as a decimal number; 0 when that is
+// not a number.
+std::int32_t NumericIdOf(std::string_view id) {
+  if (id.size() <= 3) return 0;
+  std::string_view digits = id.substr(3);
+  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  std::int32_t value = 0;
+  auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  return ec == std::errc() && end == digits.data() + digits.size() && !digits.empty() ? value : 0;
+}
+
+}  // namespace
+
 bool TXMLRelations::AcceptsType(std::string_view) const { return true; }
 
 std::size_t TXMLRelations::LowerBound(std::string_view id) const {
@@ -34,7 +49,7 @@ std::size_t TXMLRelations::LowerBound(std::string_view id) const {
 TXMLRelation& TXMLRelations::Add(std::string_view id) {
   auto relation = std::make_shared<TXMLRelation>();
   relation->Id.assign(id);
-  relation->NumericId = id.size() > 3 ? ParseXMLInt(id.substr(3)).value_or(0) : 0;
+  relation->NumericId = NumericIdOf(id);
   TXMLRelation& result = *relation;
   if (ordered_) {
     std::size_t at = LowerBound(id);

@@ -1,7 +1,7 @@
 // Relationship lists: the type split, the workbook kinds and filter, ordering and lookup.
 #include <gtest/gtest.h>
 
-#include "openxml/xml_relations.h"
+#include "workbook/package_relations.h"
 #include "workbook/xls_error.h"
 
 namespace gridport {

@@ -1,5 +1,6 @@
-// Relationship lists of a package: the "_rels" parts that name the targets of a workbook and
-// its sheets.
+// Relationship lists of an Excel 2007 package: the "_rels" parts that name the targets of a
+// workbook and its sheets. The package reader fills them; the workbook, each sheet and the
+// external names hold them (plain data, so the model needs nothing of the XML reader).
 #pragma once
 
 #include <cstdint>
