@@ -48,6 +48,24 @@ class TCellCounter : public TExcelXMLReader {
   }
 };
 
+// The same parse with a handler that only trims the tree: what the tokenizer and the tree
+// cost without the reading of cell values.
+class TTreeOnly : public TExcelXMLReader {
+ protected:
+  void TagBegun(int) override {}
+  bool TagEnded(int id) override { return id == xtC || id == xtRow; }
+};
+
+void BM_ParseTreeOnly(benchmark::State& state) {
+  static const std::string xml = MakeSheet(1000000);
+  for (auto _ : state) {
+    TTreeOnly reader;
+    reader.ParsePart("xl/worksheets/sheet1.xml", xml.data(), xml.size());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(xml.size()));
+}
+BENCHMARK(BM_ParseTreeOnly)->Unit(benchmark::kMillisecond)->MinTime(3);
+
 void BM_ParseWorksheet(benchmark::State& state) {
   static const std::string xml = MakeSheet(1000000);
   for (auto _ : state) {
