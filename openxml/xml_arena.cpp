@@ -27,7 +27,9 @@ void* TXMLArena::AllocateSlow(std::size_t size) {
     reserved_ += chunk_size;
   }
   chunk_ = next;
-  offset_ = size;
+  start_ = chunk.Data.get();
+  next_ = start_ + size;
+  limit_ = start_ + chunk.Size;
   return chunk.Data.get();
 }
 

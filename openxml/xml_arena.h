@@ -20,17 +20,23 @@ class TXMLArena {
   // Memory of 8-byte alignment, valid until a release to an earlier mark.
   void* Allocate(std::size_t size) {
     size = (size + 7) & ~static_cast<std::size_t>(7);
-    if (chunk_ < chunks_.size() && chunks_[chunk_].Size - offset_ >= size) {
-      void* p = chunks_[chunk_].Data.get() + offset_;
-      offset_ += size;
+    if (static_cast<std::size_t>(limit_ - next_) >= size) {
+      void* p = next_;
+      next_ += size;
       return p;
     }
     return AllocateSlow(size);
   }
-  TMark Mark() const { return {chunk_, offset_}; }
+  TMark Mark() const { return {chunk_, static_cast<std::size_t>(next_ - start_)}; }
   void Release(TMark mark) {
     chunk_ = mark.Chunk;
-    offset_ = mark.Offset;
+    if (chunk_ < chunks_.size()) {
+      start_ = chunks_[chunk_].Data.get();
+      next_ = start_ + mark.Offset;
+      limit_ = start_ + chunks_[chunk_].Size;
+    } else {
+      start_ = next_ = limit_ = nullptr;
+    }
   }
   void Clear() { Release({}); }
   std::size_t ReservedBytes() const { return reserved_; }
@@ -48,7 +54,10 @@ class TXMLArena {
   static constexpr std::size_t kChunkSize = 64 * 1024;
   std::vector<TChunk> chunks_;
   std::size_t chunk_ = 0;
-  std::size_t offset_ = 0;
+  // The current chunk and its free part: allocation bumps next_ towards limit_.
+  std::byte* start_ = nullptr;
+  std::byte* next_ = nullptr;
+  std::byte* limit_ = nullptr;
   std::size_t reserved_ = 0;
 };
 

@@ -65,23 +65,24 @@ void TExcelXMLReader::ClearTree() {
   ResetDepth();
 }
 
-void TExcelXMLReader::ClearCollector() {
-  const int count = collected_count_;
-  for (int i = 0; i < count; ++i) slot_[static_cast<std::size_t>(collected_[static_cast<std::size_t>(i)].Id)] = 0;
-  collected_count_ = 0;
-}
 
 void TExcelXMLReader::TagAttribute(std::string_view name, std::string_view value) {
   if (!CollectValue(name, value)) DuplicateValue(name);
 }
 
+// The values are kept in id order as they come: a tag has a handful of attributes, mostly
+// written in that order already, and a repeated id shows up where it would be inserted. At
+// most one value per id is kept, so the array never holds more than XMLAttrCount.
 bool TExcelXMLReader::CollectValue(std::string_view name, std::string_view value) {
-  int id = XMLAttrIdOf(name);
+  const int id = XMLAttrIdOf(name);
   if (id < 0) return true;
-  std::uint8_t& slot = slot_[static_cast<std::size_t>(id)];
-  if (slot != 0) return false;
-  collected_[static_cast<std::size_t>(collected_count_)] = {id, value};
-  slot = static_cast<std::uint8_t>(++collected_count_);
+  int i = collected_count_;
+  while (i > 0 && collected_[static_cast<std::size_t>(i - 1)].Id > id) --i;
+  if (i > 0 && collected_[static_cast<std::size_t>(i - 1)].Id == id) return false;
+  for (int j = collected_count_; j > i; --j)
+    collected_[static_cast<std::size_t>(j)] = collected_[static_cast<std::size_t>(j - 1)];
+  collected_[static_cast<std::size_t>(i)] = {id, value};
+  ++collected_count_;
   return true;
 }
 
@@ -107,13 +108,7 @@ void TExcelXMLReader::OpenElement(std::string_view name, std::string_view text) 
   if (count > 0) {
     if (id != xtUnknown) {
       auto* values = static_cast<TExXMLValue*>(arena_.Allocate(sizeof(TExXMLValue) * static_cast<std::size_t>(count)));
-      // Insertion sort by id: a tag has a handful of attributes, often already in id order.
-      for (int i = 0; i < count; ++i) {
-        TExXMLValue v = collected_[static_cast<std::size_t>(i)];
-        int j = i;
-        for (; j > 0 && values[j - 1].Id > v.Id; --j) values[j] = values[j - 1];
-        values[j] = v;
-      }
+      std::copy_n(collected_.begin(), count, values);
       tag->values_ = values;
       tag->value_count_ = static_cast<std::uint16_t>(count);
     }
@@ -157,9 +152,6 @@ bool TExcelXMLReader::ReadStartTagDirect(const char* p) {
   p = ScanXMLName(p, end);
   if (p == name_start) return false;
   const std::string_view name(name_start, static_cast<std::size_t>(p - name_start));
-  // The duplicate-value message names the tag being read.
-  const std::string_view previous_name = name_;
-  name_ = name;
   bool empty = false;
   bool preserve = preserve_space_;
   // A repeated value fails only once the tag is known to be complete: a part that ends inside
@@ -192,9 +184,9 @@ bool TExcelXMLReader::ReadStartTagDirect(const char* p) {
   if (p >= end || (*p != '>')) {
     // Not of the common shape: the general scan reads the tag from its start.
     ClearCollector();
-    name_ = previous_name;
     return false;
   }
+  name_ = name;  // the duplicate-value message names the tag being read
   if (!duplicate.empty()) DuplicateValue(duplicate);
   const char* const text_start = p + 1;
   const char* const lt = NextTag(text_start, end);

@@ -62,14 +62,13 @@ class TExcelXMLReader : public TXMLStreamReader {
   void CloseElement();
   void FreeChildren(TExXMLTag* parent);
   void ClearTree();
-  void ClearCollector();
+  void ClearCollector() { collected_count_ = 0; }
 
   TXMLArena arena_;
   TExXMLTag root_;
   TExXMLTag* current_ = &root_;
   std::string part_name_;
-  // Attribute values of the tag being read, by id: slot_[id] is the position + 1 in collected_.
-  std::array<std::uint8_t, XMLAttrCount> slot_{};
+  // Attribute values of the tag being read, in id order.
   std::array<TExXMLValue, XMLAttrCount> collected_{};
   int collected_count_ = 0;
   bool direct_scan_ = true;
