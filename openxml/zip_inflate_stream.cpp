@@ -71,12 +71,16 @@ std::size_t TZipInflateStream::Read(void* buffer, std::size_t count) {
   auto* out = static_cast<std::uint8_t*>(buffer);
   std::size_t produced = 0;
   while (produced < count && !ended_) {
-    if (zs_->avail_in == 0 && !Refill()) break;
+    // With all input consumed zlib may still hold output (the rest of a match that did not fit
+    // the previous read's room): inflate once more without input before giving up.
+    const bool source_dry = zs_->avail_in == 0 && !Refill();
     const std::size_t room = std::min<std::size_t>(count - produced, 1u << 30);
     zs_->next_out = out + produced;
     zs_->avail_out = static_cast<uInt>(room);
     const int result = inflate(zs_, Z_NO_FLUSH);
-    produced += room - zs_->avail_out;
+    const std::size_t got = room - zs_->avail_out;
+    produced += got;
+    if (source_dry && got == 0 && result != Z_STREAM_END) break;
     if (result == Z_STREAM_END) {
       ended_ = true;
     } else if (result == Z_BUF_ERROR) {
