@@ -356,7 +356,7 @@ void TQuillZip::RecoveryScan() {
   comment_position_ = 0;
 }
 
-void TQuillZip::Extract(const TQuillZipEntriesEntry& entry, TZipPartBuffer& stream) {
+TZipEntryData TQuillZip::LocateEntryData(const TQuillZipEntriesEntry& entry) {
   const TCentralDirectoryFile& c = entry.central_;
   if ((c.Method != kZipMethodStored && c.Method != kZipMethodDeflated) || entry.encrypted_)
     throw EXLSError("Cannot process this file: " + c.Name + " ");
@@ -377,41 +377,66 @@ void TQuillZip::Extract(const TQuillZipEntriesEntry& entry, TZipPartBuffer& stre
     EntryError(c, "uncompressed size " + std::to_string(c.UncompressedSize) +
                       " is above the limit of " + std::to_string(max_part_size_) +
                       " bytes for one part");
-  const std::uint8_t* source = data_ + data_start;
-  const std::size_t size = c.UncompressedSize;
-
   if (c.Method == kZipMethodStored) {
     if (c.UncompressedSize > c.CompressedSize)
       EntryError(c, "stored entry claims " + std::to_string(c.UncompressedSize) +
                         " bytes but holds " + std::to_string(c.CompressedSize));
-    if (size != 0) std::memcpy(stream.Extend(size), source, size);
-    return;
-  }
-
-  if (c.UncompressedSize > kMaxDeflateRatio * c.CompressedSize)
+  } else if (c.UncompressedSize > kMaxDeflateRatio * c.CompressedSize) {
     EntryError(c, "claims " + std::to_string(c.UncompressedSize) + " bytes from " +
                       std::to_string(c.CompressedSize) +
                       " compressed bytes, more than deflate can produce");
-  if (size == 0) return;
-  const std::uint8_t header[2] = {0x78, ZlibHeaderFlagForZipFlags(c.Flags)};
-  std::uint8_t* out = stream.Extend(size);
+  }
+  TZipEntryData data;
+  data.Central = &c;
+  data.Source = data_ + data_start;
+  data.CompressedSize = c.CompressedSize;
+  data.Size = c.UncompressedSize;
+  data.Deflated = c.Method == kZipMethodDeflated;
+  return data;
+}
+
+bool TQuillZip::InflateEntryData(const TZipEntryData& data, std::uint8_t* out, std::size_t step,
+                                 const std::function<bool(std::size_t produced)>& after_step) {
+  const std::size_t size = data.Size;
+  if (size == 0) return true;
+  if (step == 0) step = size;
+  const std::uint8_t header[2] = {0x78, ZlibHeaderFlagForZipFlags(data.Central->Flags)};
+  TZipInflateStream inflater(header, sizeof header, data.Source, data.CompressedSize, true);
+  if (OnDecompressFile) {
+    inflater.OnProgress = [this, size](std::uint64_t inflated) {
+      OnDecompressFile(*this, inflated, size);
+    };
+  }
+  // zlib resumes where the previous step left off, so the bytes and any error are those of
+  // one call over the whole size.
   std::size_t produced = 0;
+  while (produced < size) {
+    const std::size_t want = std::min(step, size - produced);
+    const std::size_t got = inflater.Read(out + produced, want);
+    produced += got;
+    if (after_step && !after_step(produced)) return false;
+    if (got < want) break;
+  }
+  if (produced != size)
+    EntryError(*data.Central, "deflated data ends after " + std::to_string(produced) + " of " +
+                                  std::to_string(size) + " bytes");
+  return true;
+}
+
+void TQuillZip::Extract(const TQuillZipEntriesEntry& entry, TZipPartBuffer& stream) {
+  const TZipEntryData data = LocateEntryData(entry);
+  const std::size_t size = data.Size;
+  if (!data.Deflated) {
+    if (size != 0) std::memcpy(stream.Extend(size), data.Source, size);
+    return;
+  }
+  if (size == 0) return;
+  std::uint8_t* out = stream.Extend(size);
   try {
-    TZipInflateStream inflater(header, sizeof header, source, c.CompressedSize, true);
-    if (OnDecompressFile) {
-      inflater.OnProgress = [this, size](std::uint64_t inflated) {
-        OnDecompressFile(*this, inflated, size);
-      };
-    }
-    produced = inflater.Read(out, size);
+    InflateEntryData(data, out, size, nullptr);
   } catch (...) {
     stream.Shrink(size);
     throw;
-  }
-  if (produced != size) {
-    stream.Shrink(size);
-    EntryError(c, "deflated data ends after " + std::to_string(produced) + " of " +
-                      std::to_string(size) + " bytes");
   }
 }
 

@@ -35,6 +35,16 @@ namespace gridport {
 class TQuillZip;
 
 enum TZipCompressionType { ctNormal, ctMaximum, ctFast, ctSuperFast, ctNone, ctUnknown };
+
+// Where the data of a stored or deflated entry lies, once every check of extraction passed.
+// Points into the archive's bytes: valid while the archive stays open.
+struct TZipEntryData {
+  const TCentralDirectoryFile* Central = nullptr;  // the entry's record; names it in messages
+  const std::uint8_t* Source = nullptr;            // the stored or deflated bytes
+  std::size_t CompressedSize = 0;
+  std::size_t Size = 0;  // the uncompressed size the central record claims
+  bool Deflated = false;
+};
 enum class TZipSaveMethod { FastSave, RebuildAll };
 enum TOverwriteAction { oaSkip, oaSkipAll, oaOverwrite, oaOverwriteAll };
 
@@ -152,6 +162,18 @@ class TQuillZip {
   void SetMaxPartSize(std::uint64_t bytes) { max_part_size_ = bytes; }
   // Uncompressed size of the entry extracted last (for progress reports).
   std::uint64_t CurrentUncompressedSize() const { return current_size_; }
+
+  // The two halves of extraction, for a caller that inflates an entry itself (on another
+  // thread, into its own buffer). LocateEntryData makes every check of ExtractToStream, with
+  // its messages, and tells where the data lies. InflateEntryData inflates a deflated entry's
+  // data into out (data.Size bytes), at most step bytes per call into zlib; after each step
+  // it calls after_step (when given) with the bytes produced so far, and stops, answering
+  // false, when that answers false. Damaged or short data throws as ExtractToStream does.
+  // InflateEntryData reads the archive's bytes and changes nothing (it calls OnDecompressFile
+  // when set), so it may run on another thread while the archive stays open and unchanged.
+  TZipEntryData LocateEntryData(const TQuillZipEntriesEntry& entry);
+  bool InflateEntryData(const TZipEntryData& data, std::uint8_t* out, std::size_t step,
+                        const std::function<bool(std::size_t produced)>& after_step);
 
   // The archive's bytes while open.
   const std::uint8_t* ArchiveData() const { return data_; }

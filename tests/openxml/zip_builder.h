@@ -27,6 +27,23 @@ inline std::string RawDeflate(const std::string& data, int level = Z_DEFAULT_COM
   return out;
 }
 
+// Raw deflate of good, flushed to a byte boundary, then a final block of the reserved type 3:
+// zlib inflates all of good and then fails.
+inline std::string RawDeflateThenDamage(const std::string& good) {
+  z_stream zs{};
+  if (deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    throw std::runtime_error("deflateInit2");
+  std::string out(deflateBound(&zs, good.size()) + 16, '\0');
+  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(good.data()));
+  zs.avail_in = static_cast<uInt>(good.size());
+  zs.next_out = reinterpret_cast<Bytef*>(out.data());
+  zs.avail_out = static_cast<uInt>(out.size());
+  if (deflate(&zs, Z_FULL_FLUSH) != Z_OK) throw std::runtime_error("deflate");
+  out.resize(zs.total_out);
+  deflateEnd(&zs);
+  return out + '\x07';
+}
+
 inline std::uint32_t Crc32(const std::string& data) {
   return static_cast<std::uint32_t>(
       crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
