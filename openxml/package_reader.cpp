@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <istream>
+#include <optional>
+#include <system_error>
 
 #include "openxml/xml_text.h"
+#include "openxml/zip_inflating_part.h"
 #include "openxml/zip_xls_archive.h"
 #include "workbook/fonts.h"
 #include "workbook/reader_entry.h"
@@ -244,8 +247,13 @@ void TPackageReader::ReadArchive(TXLSZipArchive& archive) {
 
 bool TPackageReader::ReadPart(TXLSZipArchive& archive, TPartKind kind, const std::string& name) {
   std::u16string wide(name.begin(), name.end());
-  if (name.empty() || archive.IndexOf(wide) < 0) return false;
+  if (name.empty()) return false;
+  const int index = archive.IndexOf(wide);
+  if (index < 0) return false;
   kind_ = kind;
+  if (TInflatingPart::Suits(archive.Zip(), archive.Zip().Entries().Items(index), worker_min_size_) &&
+      ReadInflatingPart(archive, index, name))
+    return true;
   part_.Clear();
   archive.ReadPart(wide, part_);
   try {
@@ -255,6 +263,25 @@ bool TPackageReader::ReadPart(TXLSZipArchive& archive, TPartKind kind, const std
     throw;
   }
   part_.Clear();
+  return true;
+}
+
+bool TPackageReader::ReadInflatingPart(TXLSZipArchive& archive, int index, const std::string& name) {
+  std::optional<TInflatingPart> part;
+  try {
+    part.emplace(archive.Zip(), archive.Zip().Entries().Items(index), worker_chunk_);
+  } catch (const std::system_error&) {
+    return false;  // no thread to be had: extract the part whole instead
+  }
+  try {
+    ParsePart(name, *part);
+  } catch (...) {
+    // Bytes of a damaged entry may have made the parse fail before the damage itself was met.
+    // Extracting first would have reported the damage: let the worker finish, and its error
+    // wins over the parser's.
+    if (std::exception_ptr inflate_error = part->Finish()) std::rethrow_exception(inflate_error);
+    throw;
+  }
   return true;
 }
 

@@ -35,6 +35,15 @@ class TPackageReader : public TExcelXMLReader {
   void ReadPackage(std::istream& stream);
   void ReadPackage(const std::uint8_t* data, std::size_t size);
 
+  // Deflated parts of at least min_size bytes are inflated on a worker thread, chunk bytes at a
+  // time, while they are parsed; smaller and stored parts are extracted whole first. A
+  // min_size of SIZE_MAX keeps every part on one thread.
+  static constexpr std::size_t kWorkerMinPartSize = std::size_t{1} << 20;
+  void SetPartWorker(std::size_t min_size, std::size_t chunk) {
+    worker_min_size_ = min_size;
+    worker_chunk_ = chunk;
+  }
+
  protected:
   void TagBegun(int tag_id) override;
   bool KeepsTextSpace(std::string_view name) const override;
@@ -59,6 +68,8 @@ class TPackageReader : public TExcelXMLReader {
                        std::string_view type, const std::string& folder);
   // Parses the part when the archive holds it; false when it does not.
   bool ReadPart(TXLSZipArchive& archive, TPartKind kind, const std::string& name);
+  // Parses a part while a worker inflates it; false when no thread could be started.
+  bool ReadInflatingPart(TXLSZipArchive& archive, int index, const std::string& name);
   void SelectSheet(std::size_t index);
 
   bool StylesEnded(TExXMLTag& tag);
@@ -81,6 +92,8 @@ class TPackageReader : public TExcelXMLReader {
   TPartKind kind_ = pkNone;
   std::size_t sheet_counter_ = 0;
   TZipPartBuffer part_;
+  std::size_t worker_min_size_ = kWorkerMinPartSize;
+  std::size_t worker_chunk_ = std::size_t{1} << 20;
   // Every relationship of the package root and the workbook, whatever its type, and the r:id
   // of each sheet element: where parts lie when a writer did not use the usual names.
   TXMLRelations root_relations_;

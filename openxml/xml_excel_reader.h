@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "openxml/xml_arena.h"
+#include "openxml/xml_part_feed.h"
 #include "openxml/xml_reader.h"
 #include "openxml/xml_tag.h"
 
@@ -25,6 +26,13 @@ class TExcelXMLReader : public TXMLStreamReader {
   void ParsePart(std::string_view part_name);
   // Sets the source and parses it.
   void ParsePart(std::string_view part_name, const char* data, std::size_t size);
+  // Parses a part while its bytes become ready, with exactly the callbacks and tree that
+  // parsing the whole part gives. The reader's end stays just before the last "<" of the ready
+  // bytes, so every tag and text before it is complete; a token that is not complete there (a
+  // comment, CDATA or quoted value holding that "<", or a tag cut by the end) is read again
+  // from its start once the end has moved on. The feed's error is raised when the parse needs
+  // bytes the producer did not deliver.
+  void ParsePart(std::string_view part_name, TXMLPartFeed& feed);
 
   // The element whose start was reported last and whose end has not been reported yet.
   TExXMLTag* CurrentElement() const { return current_; }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/openxml/corpus_packages.h"
+#include "tests/openxml/xml_trace_reader.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -18,37 +19,7 @@
 namespace gridport {
 namespace {
 
-class TTraceReader : public TExcelXMLReader {
- public:
-  std::string trace;
-
-  std::string Parse(std::string_view name, const char* data, std::size_t size, bool direct) {
-    trace.clear();
-    SetDirectScan(direct);
-    try {
-      ParsePart(name, data, size);
-    } catch (const EXLSError& e) {
-      trace += std::string("error ") + e.what();
-    }
-    return trace;
-  }
-
- protected:
-  // "t" keeps its spaces, as in the package reader, so that both trimming rules are exercised.
-  bool KeepsTextSpace(std::string_view name) const override { return name == "t"; }
-  void TagBegun(int id) override {
-    // A new element has no children yet: its serialisation is its name, values and text.
-    trace += std::to_string(id) + " d" + std::to_string(Depth()) + " k" + std::to_string(LastKind()) + " p" +
-             std::to_string(PreserveSpace()) + " " + CurrentElement()->Serialise() + "\n";
-  }
-  bool TagEnded(int id) override {
-    const TExXMLTag& t = *CurrentElement();
-    trace += ">" + std::to_string(id) + " " + std::string(t.Name()) + " [" + std::string(t.RawText()) +
-             "] " + std::to_string(t.HasValues()) + " d" + std::to_string(Depth()) + "\n";
-    // Free as the package reader does, so that later elements reuse the arena.
-    return id == xtC || id == xtRow || id == xtSi;
-  }
-};
+using test::TTraceReader;
 
 void ExpectSameTrees(std::string_view name, const std::string& xml) {
   TTraceReader direct, general;
