@@ -1,14 +1,16 @@
 // Parses the input as a package part with a handler that calls every typed accessor on each
 // element, iterates children, serialises kept elements and frees siblings as the package
 // reader does. Failures must be EXLSError; anything else (a crash, a sanitizer report) is a bug.
-// Each input is parsed twice, by the direct scan of common tags and by the general rules alone;
-// the two traces of elements must be equal.
+// Each input is parsed three times: by the direct scan of common tags, by the general rules
+// alone, and by the direct scan while its bytes become ready a few at a time (1 to 7 bytes
+// per wait, from the input's last byte); the three traces of elements must be equal.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "openxml/xml_excel_reader.h"
 #include "openxml/xml_text.h"
+#include "tests/openxml/chunked_feed.h"
 #include "workbook/package_relations.h"
 #include "workbook/xls_error.h"
 
@@ -85,20 +87,26 @@ class TFuzzReader : public TExcelXMLReader {
 
 namespace {
 
-std::string Trace(const char* text, std::size_t size, bool direct) {
+// chunk 0 parses the whole input at once; otherwise the input arrives chunk bytes per wait.
+void Parse(TFuzzReader& reader, const char* name, const char* text, std::size_t size, std::size_t chunk) {
+  try {
+    if (chunk == 0) {
+      reader.ParsePart(name, text, size);
+    } else {
+      test::TChunkedFeed feed(text, size, chunk);
+      reader.ParsePart(name, feed);
+    }
+  } catch (const EXLSError& e) {
+    reader.trace += std::string("error ") + e.what() + "\n";
+  }
+}
+
+std::string Trace(const char* text, std::size_t size, bool direct, std::size_t chunk) {
   TFuzzReader reader;
   reader.SetDirectScan(direct);
-  try {
-    reader.ParsePart("fuzz.xml", text, size);
-  } catch (const EXLSError& e) {
-    reader.trace += std::string("error ") + e.what() + "\n";
-  }
+  Parse(reader, "fuzz.xml", text, size, chunk);
   // A second part through the same reader, as the package reader parses one after another.
-  try {
-    reader.ParsePart("again.xml", text, size / 2);
-  } catch (const EXLSError& e) {
-    reader.trace += std::string("error ") + e.what() + "\n";
-  }
+  Parse(reader, "again.xml", text, size / 2, chunk);
   reader.trace += std::to_string(reader.sink);
   return reader.trace;
 }
@@ -107,6 +115,9 @@ std::string Trace(const char* text, std::size_t size, bool direct) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const char* text = reinterpret_cast<const char*>(data);
-  if (Trace(text, size, true) != Trace(text, size, false)) __builtin_trap();
+  const std::string direct = Trace(text, size, true, 0);
+  if (direct != Trace(text, size, false, 0)) __builtin_trap();
+  const std::size_t chunk = size == 0 ? 1 : 1 + data[size - 1] % 7;
+  if (direct != Trace(text, size, true, chunk)) __builtin_trap();
   return 0;
 }
