@@ -1,5 +1,6 @@
 #include "workbook/number_text.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -44,12 +45,63 @@ constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e
                               1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
 constexpr double kPlainLimit = 1e15;
 
-// The first tier, for the decimals of few digits most cells hold (counts,
-// prices, serial dates): when value x 10^k is an integer m below 10^15 for
-// some k, the value lies within 2^-53 (relative) of m / 10^k, far closer
-// than half a step of the 15-digit grid (5 x 10^-16), so both roundings of
-// the general format end on m / 10^k, and 1E-4 <= |value| < 1E15 is exactly
-// the range the fixed form covers. Returns 0 for any other value.
+// The same powers as integers, for counting digits.
+constexpr std::uint64_t kIntegerPowers[] = {1ull,
+                                            10ull,
+                                            100ull,
+                                            1000ull,
+                                            10000ull,
+                                            100000ull,
+                                            1000000ull,
+                                            10000000ull,
+                                            100000000ull,
+                                            1000000000ull,
+                                            10000000000ull,
+                                            100000000000ull,
+                                            1000000000000ull,
+                                            10000000000000ull,
+                                            100000000000000ull,
+                                            1000000000000000ull,
+                                            10000000000000000ull};
+
+// "00" to "99": two digits per table step halve the divisions.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Decimal digits of 0 < v < 10^16: the bit width gives log10 to within one
+// (1233 / 4096 is just above log10(2)), one comparison settles it.
+int DigitCount(std::uint64_t v) {
+  const int guess = (std::bit_width(v) * 1233) >> 12;
+  return guess + (v >= kIntegerPowers[guess] ? 1 : 0);
+}
+
+// Writes the lowest `count` decimal digits of v, zero-padded, ending just
+// before end; returns v without them.
+template <typename Char>
+std::uint64_t PutDigits(std::uint64_t v, int count, Char* end) {
+  for (; count >= 2; count -= 2) {
+    const auto pair = static_cast<std::size_t>(v % 100) * 2;
+    v /= 100;
+    end -= 2;
+    end[0] = static_cast<Char>(kDigitPairs[pair]);
+    end[1] = static_cast<Char>(kDigitPairs[pair + 1]);
+  }
+  if (count != 0) {
+    *--end = static_cast<Char>('0' + v % 10);
+    v /= 10;
+  }
+  return v;
+}
+
+// The first tier, for the integers and the decimals of few digits most cells
+// hold (counts, prices, serial dates): when value x 10^k is an integer m
+// below 10^15 for some k, the value lies within 2^-53 (relative) of
+// m / 10^k, far closer than half a step of the 15-digit grid (5 x 10^-16),
+// so both roundings of the general format end on m / 10^k, and
+// 1E-4 <= |value| < 1E15 is exactly the range the fixed form covers.
+// Returns 0 for any other value.
 template <typename Char>
 std::size_t FormatPlain(double value, Char separator, Char* out) {
   const double magnitude = std::fabs(value);
@@ -60,10 +112,11 @@ std::size_t FormatPlain(double value, Char separator, Char* out) {
     const double scaled = magnitude * kPowers[k];
     if (scaled >= kPlainLimit) return 0;
     // Below 10^15 the conversion is exact for integers, so a round trip
-    // tells an integer apart (and costs no call to floor).
-    const auto whole = static_cast<std::uint64_t>(scaled);
+    // tells an integer apart (and costs no call to floor). Signed, because
+    // the processor converts signed 64-bit integers in one instruction.
+    const auto whole = static_cast<std::int64_t>(scaled);
     if (static_cast<double>(whole) == scaled) {
-      mantissa = whole;
+      mantissa = static_cast<std::uint64_t>(whole);
       fraction = k;
       break;
     }
@@ -73,33 +126,21 @@ std::size_t FormatPlain(double value, Char separator, Char* out) {
     mantissa /= 10;
     --fraction;
   }
-  // Digits of the mantissa, least significant first, two at a time.
-  static constexpr char kPairs[] =
-      "00102030405060708090011121314151617181910212223242526272829203132333435363738393"
-      "04142434445464748494051525354555657585950616263646566676869607172737475767778797"
-      "0818283848586878889809192939495969798999";
-  char digits[24];
-  int count = 0;
-  while (mantissa >= 100) {
-    std::memcpy(digits + count, kPairs + 2 * (mantissa % 100), 2);
-    count += 2;
-    mantissa /= 100;
-  }
-  do {
-    digits[count++] = static_cast<char>('0' + mantissa % 10);
-    mantissa /= 10;
-  } while (mantissa != 0);
-  std::size_t n = 0;
-  if (value < 0) out[n++] = static_cast<Char>('-');
-  if (count <= fraction) {
-    out[n++] = static_cast<Char>('0');
-  } else {
-    for (int i = count - 1; i >= fraction; --i) out[n++] = static_cast<Char>(digits[i]);
-  }
+  // Digits go straight to their places: the fraction's from the end, then the
+  // integer part's ("0" when the value is below 1).
+  const int digits = DigitCount(mantissa);
+  const int whole_digits = digits > fraction ? digits - fraction : 1;
+  std::size_t n = value < 0 ? 1 : 0;
+  out[0] = static_cast<Char>('-');  // overwritten by a digit when positive
+  n += static_cast<std::size_t>(whole_digits);
   if (fraction > 0) {
-    out[n++] = separator;
-    for (int i = fraction - 1; i >= 0; --i) out[n++] = static_cast<Char>(i < count ? digits[i] : '0');
+    const std::size_t end = n + 1 + static_cast<std::size_t>(fraction);
+    mantissa = PutDigits(mantissa, fraction, out + end);
+    out[n] = separator;
+    PutDigits(mantissa, whole_digits, out + n);
+    return end;
   }
+  PutDigits(mantissa, whole_digits, out + n);
   return n;
 }
 
