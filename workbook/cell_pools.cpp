@@ -14,8 +14,10 @@ std::uint32_t TSlotPool<SlotSize, Shift>::AllocateSlow(bool zeroed) {
     std::memcpy(&free_, Get(handle), sizeof free_);
   } else {
     if (next_ == 0) throw EXLSError("Too many cells or blocks in one sheet");  // 2^32 wrapped
-    if ((next_ >> Shift) == chunks_.size())
-      chunks_.push_back(std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(kChunkSlots) * SlotSize));
+    if ((next_ >> Shift) == chunks_.size()) {
+      chunks_.reserve(chunks_.size() + 1);
+      chunks_.push_back(static_cast<unsigned char*>(regions_.Take(static_cast<std::size_t>(kChunkSlots) * SlotSize)));
+    }
     handle = next_++;
   }
   if (zeroed) std::memset(Get(handle), 0, SlotSize);
@@ -38,14 +40,13 @@ void* TByteArena::Allocate(std::size_t size) {
   size = (size + 7) & ~static_cast<std::size_t>(7);
   if (size == 0) size = 8;
   if (size > kChunkSize / 4) {  // large buffers get a chunk of their own
-    chunks_.push_back(std::make_unique_for_overwrite<unsigned char[]>(size));
+    large_.push_back(std::make_unique_for_overwrite<unsigned char[]>(size));
     reserved_ += size;
-    return chunks_.back().get();
+    return large_.back().get();
   }
   if (size > left_) {
-    chunks_.push_back(std::make_unique_for_overwrite<unsigned char[]>(kChunkSize));
+    current_ = static_cast<unsigned char*>(regions_.Take(kChunkSize));
     reserved_ += kChunkSize;
-    current_ = chunks_.back().get();
     left_ = kChunkSize;
   }
   void* p = current_;
@@ -55,7 +56,8 @@ void* TByteArena::Allocate(std::size_t size) {
 }
 
 void TByteArena::Clear() {
-  chunks_.clear();
+  regions_.Clear();
+  large_.clear();
   current_ = nullptr;
   left_ = 0;
   reserved_ = 0;

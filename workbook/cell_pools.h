@@ -1,6 +1,7 @@
 // Bulk storage behind a cell storage: the cell pool, the block pool and the
 // byte arena. Everything here is freed at once when its owner is cleared;
-// nothing allocates per cell except when a 64 KiB chunk fills up.
+// nothing allocates per cell except when a 64 KiB chunk fills up. Chunks
+// come from growing regions (chunk_regions.h), in huge pages for large sheets.
 //
 // Pools hand out 32-bit handles; handle 0 is never used, so a zero-filled
 // block means "nothing here". A handle stays valid until it is freed or the
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "workbook/cells.h"
+#include "workbook/chunk_regions.h"
 
 namespace gridport {
 
@@ -25,7 +27,7 @@ class TSlotPool {
   static constexpr std::uint32_t kChunkSlots = 1u << Shift;
 
   void* Get(std::uint32_t handle) const {
-    return chunks_[handle >> Shift].get() + static_cast<std::size_t>(handle & (kChunkSlots - 1)) * SlotSize;
+    return chunks_[handle >> Shift] + static_cast<std::size_t>(handle & (kChunkSlots - 1)) * SlotSize;
   }
   // A fresh slot, zero-filled when zeroed is true. The common case (no
   // freed slot to reuse, room in the last chunk) is inline: readers take
@@ -42,6 +44,7 @@ class TSlotPool {
   void Free(std::uint32_t handle);
   void Clear() {
     chunks_.clear();
+    regions_.Clear();
     next_ = 1;
     free_ = 0;
     live_ = 0;
@@ -52,7 +55,8 @@ class TSlotPool {
  private:
   std::uint32_t AllocateSlow(bool zeroed);
 
-  std::vector<std::unique_ptr<unsigned char[]>> chunks_;
+  std::vector<unsigned char*> chunks_;  // in regions_
+  TChunkRegions regions_;
   std::uint32_t next_ = 1;  // next never-used handle; 0 is reserved
   std::uint32_t free_ = 0;  // head of the free list, 0 when empty
   std::size_t live_ = 0;
@@ -67,7 +71,8 @@ class TByteArena {
 
  private:
   static constexpr std::size_t kChunkSize = 64 * 1024;
-  std::vector<std::unique_ptr<unsigned char[]>> chunks_;
+  TChunkRegions regions_;  // the 64 KiB chunks
+  std::vector<std::unique_ptr<unsigned char[]>> large_;  // buffers above a quarter chunk
   unsigned char* current_ = nullptr;
   std::size_t left_ = 0;
   std::size_t reserved_ = 0;

@@ -43,12 +43,17 @@ class THashIndex {
 
   // Room for `count` items without growing (a hint; the caller caps it).
   void Reserve(std::size_t count) {
-    while (count * 4 > slots_.size() * 3) Grow();
+    if (count * 4 <= slots_.size() * 3) return;
+    // One rehash to the final size: growing step by step would allocate,
+    // fill and drop every smaller table on the way.
+    std::size_t capacity = slots_.empty() ? 64 : slots_.size() * 2;
+    while (count * 4 > capacity * 3) capacity *= 2;
+    Rehash(capacity);
   }
 
   // Files `item` (not yet in the index) under KeyOf(item).
   void Insert(Item* item) {
-    if ((count_ + 1) * 4 > slots_.size() * 3) Grow();
+    if ((count_ + 1) * 4 > slots_.size() * 3) Rehash(slots_.empty() ? 64 : slots_.size() * 2);
     Place(item);
     ++count_;
   }
@@ -105,10 +110,10 @@ class THashIndex {
     slots_[i] = slot;
   }
   void Place(Item* item) { Place(TSlot{KeyOf()(*item), item}); }
-  void Grow() {
+  // capacity: a power of two.
+  void Rehash(std::size_t capacity) {
     std::vector<TSlot> old;
     old.swap(slots_);
-    std::size_t capacity = old.empty() ? 64 : old.size() * 2;
     slots_.assign(capacity, TSlot{});
     mask_ = capacity - 1;
     int bits = 0;

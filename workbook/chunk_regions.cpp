@@ -1,0 +1,60 @@
+#include "workbook/chunk_regions.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+
+namespace gridport {
+namespace {
+
+// size (a multiple of 2 MiB) bytes on a 2 MiB boundary: map one huge page
+// more than needed and unmap the ends, since mmap aligns to 4 KiB only.
+unsigned char* MapHugeRegion(std::size_t size) {
+  const std::size_t span = size + TChunkRegions::kHugePage;
+  void* raw = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) throw std::bad_alloc();
+  const auto start = reinterpret_cast<std::uintptr_t>(raw);
+  const std::uintptr_t aligned = (start + TChunkRegions::kHugePage - 1) & ~(TChunkRegions::kHugePage - 1);
+  const std::size_t head = aligned - start;
+  const std::size_t tail = span - head - size;
+  if (head != 0) ::munmap(raw, head);
+  if (tail != 0) ::munmap(reinterpret_cast<void*>(aligned + size), tail);
+  // Advice only: without huge pages the region works with small ones.
+  ::madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+  return reinterpret_cast<unsigned char*>(aligned);
+}
+
+}  // namespace
+
+void TChunkRegions::NewRegion(std::size_t at_least) {
+  std::size_t size = std::max(at_least, std::min(region_bytes_, kLargestRegion));
+  regions_.reserve(regions_.size() + 1);  // no allocation may fail after the region's
+  TRegion region{};
+  if (size >= kHugePage / 2) {  // an owner this large soon fills a huge page
+    size = (size + kHugePage - 1) & ~(kHugePage - 1);
+    region = {MapHugeRegion(size), size, true};
+  } else {
+    region = {new unsigned char[size], size, false};
+  }
+  regions_.push_back(region);
+  region_bytes_ += size;
+  next_ = region.Base;
+  left_ = size;
+}
+
+void TChunkRegions::Clear() {
+  for (const TRegion& region : regions_) {
+    if (region.Mapped)
+      ::munmap(region.Base, region.Size);
+    else
+      delete[] region.Base;
+  }
+  regions_.clear();
+  next_ = nullptr;
+  left_ = 0;
+  region_bytes_ = 0;
+}
+
+}  // namespace gridport
