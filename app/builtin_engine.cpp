@@ -81,7 +81,6 @@ void TBuiltInEngine::WriteCells(uint32_t sheet, TSheetSize size, TCsvWriter& out
   TNumberTextBuffer buffer;
   const char16_t separator = DecimalSeparator();
   const bool ascii_numbers = separator < 0x80;
-  char number_text[kNumberTextCapacity];
   for (uint32_t row = 0; row < size.rows; ++row) {
     const TRowCells cells = item.Row(row);
     uint32_t next = 0;  // the column the next field belongs to
@@ -90,8 +89,9 @@ void TBuiltInEngine::WriteCells(uint32_t sheet, TSheetSize size, TCsvWriter& out
       next = cell.Col() + 1u;
       double number = 0;
       if (ascii_numbers && NumberOf(cell, number)) {
-        const size_t length = FormatNumberTextAscii(number, static_cast<char>(separator), number_text);
-        out.Ascii(std::string_view(number_text, length));
+        out.AsciiInPlace(kNumberTextCapacity, [&](char* space) {
+          return FormatNumberTextAscii(number, static_cast<char>(separator), space);
+        });
         return;
       }
       const TCellTextView text = item.CellTextView(&cell, buffer);

@@ -10,13 +10,14 @@ TCsvWriter::TCsvWriter(TCsvFile& file, TCsvEncoding encoding, uint32_t cols, THo
     : file_(file),
       encoding_(encoding),
       cols_(cols),
-      host_(host),
+      host_(host != nullptr && host->FollowsCellProgress() ? host : nullptr),
       file_name_(&file_name),
       sheet_(sheet),
       total_(total) {
-  buffer_.resize(kFlushSize + (kFlushSize >> 2));
-  data_ = buffer_.data();
-  capacity_ = buffer_.size();
+  // Not zero-filled: only the pages the text reaches are ever touched.
+  capacity_ = kFlushSize + (kFlushSize >> 2);
+  buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+  data_ = buffer_.get();
   if (encoding_ == ceUtf8) {
     std::memcpy(data_, "\xEF\xBB\xBF", 3);
     size_ = 3;
@@ -34,10 +35,10 @@ TCsvWriter::~TCsvWriter() {
 
 void TCsvWriter::MakeRoom(size_t n) {
   Flush();
-  if (capacity_ < n) {
-    buffer_.resize(n + kFlushSize);
-    data_ = buffer_.data();
-    capacity_ = buffer_.size();
+  if (capacity_ < n) {  // the buffer is empty after the flush: nothing to keep
+    capacity_ = n + kFlushSize;
+    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    data_ = buffer_.get();
   }
 }
 

@@ -27,6 +27,9 @@ class THost {
   // Panel 0 of the status bar (UTF-8); an empty text clears it.
   virtual void Status(const std::string& text) = 0;
   virtual void CellProgress(const TCellProgress& progress) = 0;
+  // False when CellProgress does nothing: the export then makes no call per
+  // cell (a call per cell is a measurable part of exporting a large sheet).
+  virtual bool FollowsCellProgress() const { return true; }
   // The sheet-mode question TFormConvertMode: returns its item
   // (0 only the first significant sheet, 1 every significant sheet).
   virtual int AskSheetMode() = 0;
@@ -44,6 +47,7 @@ class TSilentHost : public THost {
  public:
   void Status(const std::string& text) override { last_status_ = text; }
   void CellProgress(const TCellProgress&) override {}
+  bool FollowsCellProgress() const override { return false; }
   int AskSheetMode() override { return 0; }
   bool AskReplace(const std::string&) override { return true; }
   void Message(const std::string&) override {}
