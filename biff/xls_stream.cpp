@@ -115,14 +115,20 @@ void TXLSStream::OpenPlain(const std::filesystem::path& file_name) {
     throw EXLSError("The workbook file is larger than 2 GiB");
   stream_ = TCompoundStream(plain_file_->Data(), plain_file_->Size());
   stream_size_ = static_cast<std::int32_t>(plain_file_->Size());
-  version_ = xvNone;
-  if (plain_file_->Size() >= 4 && plain_file_->Data()[0] == 0x09) {
-    switch (plain_file_->Data()[1]) {
-      case 0x00: version_ = xvExcel21; break;
-      case 0x02: version_ = xvExcel30; break;
-      case 0x04: version_ = xvExcel40; break;
-      default: break;
-    }
+  // A plain workbook starts with a BOF record: 0x0009, 0x0209 or 0x0409 name
+  // the BIFF2 to BIFF4 file; 0x0809 (a BIFF5 or BIFF8 stream outside a
+  // compound file) is read without a known version. Anything else, such as
+  // a text file named .xls, is no workbook: reading it as records would fail
+  // later with a message that says nothing about the file.
+  const std::uint8_t* head = plain_file_->Data();
+  if (plain_file_->Size() < 4 || head[0] != 0x09 ||
+      (head[1] != 0x00 && head[1] != 0x02 && head[1] != 0x04 && head[1] != 0x08))
+    throw EXLSError("The file is not an Excel workbook");
+  switch (head[1]) {
+    case 0x00: version_ = xvExcel21; break;
+    case 0x02: version_ = xvExcel30; break;
+    case 0x04: version_ = xvExcel40; break;
+    default: version_ = xvNone; break;
   }
 }
 

@@ -75,7 +75,10 @@ class TXLSStream final : public TRecordSource {
   // not an Excel workbook" for a compound file without a workbook stream, or
   // what is wrong with the compound file), EInOutError for a file that cannot
   // be opened.
-  // A plain file that is no BIFF2-BIFF4 file yields xvNone.
+  // A plain file yields its version from its first record: xvExcel21 to
+  // xvExcel40 for a BIFF2-BIFF4 BOF, xvNone for a BIFF5/BIFF8 BOF. A plain
+  // file that does not start with a BOF record throws "The file is not an
+  // Excel workbook".
   TExcelVersion OpenWorkbook(const std::filesystem::path& file_name);
   TExcelVersion Version() const { return version_; }
   void Close();

@@ -204,6 +204,19 @@ TEST(BiffReaderFixtures, ReadsEveryWriterAndVersion) {
   }
 }
 
+// A text file saved under an .xls name: the read stops at once with the
+// message for a file that is no workbook, not wrapped as a record's failure.
+TEST(BiffReaderFixtures, TextFileNamedXlsIsNotAWorkbook) {
+  TXLSWorkbook workbook;
+  workbook.SetFilename(Fixture("text_file_named_xls.xls"));
+  try {
+    workbook.ReadWorkbook();
+    FAIL() << "read";
+  } catch (const EXLSError& error) {
+    EXPECT_STREQ(error.what(), "The file is not an Excel workbook");
+  }
+}
+
 TEST(BiffReaderFixtures, GnumericBiff7ReadsItsBookStream) {
   TXLSWorkbook workbook;
   workbook.SetFilename(Fixture("gnumeric_biff7.xls"));

@@ -150,9 +150,6 @@ TEST(XLSStream, PlainFilesTakeTheirVersionFromTheFirstRecord) {
       {{0x09, 0x02, 0x06, 0x00, 0, 0, 0x10, 0, 0, 0}, xvExcel30},
       {{0x09, 0x04, 0x06, 0x00, 0, 0, 0x10, 0, 0, 0}, xvExcel40},
       {{0x09, 0x08, 0x08, 0x00, 0, 5, 0x10, 0, 0, 0, 0, 0}, xvNone},  // BIFF5/8 BOF outside a compound file
-      {{0x0A, 0x00, 0x00, 0x00}, xvNone},
-      {{0x09, 0x00}, xvNone},
-      {{}, xvNone},
   };
   for (const TCase& c : cases) {
     TTempFile file("plain.xls", c.Bytes);
@@ -160,6 +157,30 @@ TEST(XLSStream, PlainFilesTakeTheirVersionFromTheFirstRecord) {
     EXPECT_EQ(stream.OpenWorkbook(file.Path()), c.Version) << c.Bytes.size();
     EXPECT_EQ(stream.StreamSize(), static_cast<std::int32_t>(c.Bytes.size()));
     EXPECT_EQ(stream.Position(), 0);
+  }
+}
+
+// A plain file whose first bytes are no BOF record header is not read as
+// records: text, an EOF first, a BOF id of no BIFF version, a cut header, nothing.
+TEST(XLSStream, PlainFileWithoutBofIsNotAWorkbook) {
+  const std::vector<std::vector<std::uint8_t>> cases = {
+      {'N', 'a', 'm', 'e', ';', 'V', 'a', 'l', 'u', 'e', '\r', '\n'},
+      {'\t', 'a', '\t', 'b', '\r', '\n'},  // a tab-separated text: 0x09 first, no BOF
+      {0x0A, 0x00, 0x00, 0x00},
+      {0x09, 0x06, 0x04, 0x00, 0, 0, 0x10, 0},
+      {0x09, 0x00},
+      {},
+  };
+  for (const std::vector<std::uint8_t>& bytes : cases) {
+    TTempFile file("plain.xls", bytes);
+    TXLSStream stream;
+    try {
+      stream.OpenWorkbook(file.Path());
+      ADD_FAILURE() << "opened " << bytes.size() << " bytes";
+    } catch (const EXLSError& error) {
+      EXPECT_STREQ(error.what(), "The file is not an Excel workbook") << bytes.size() << " bytes";
+    }
+    EXPECT_EQ(stream.Version(), xvNone);
   }
 }
 

@@ -8,6 +8,9 @@ cd "$here"
 
 /usr/bin/python3 make_fixtures_xlwt.py xlwt_biff8.xls
 
+# A CSV text saved under an .xls name: no compound file, no BOF record.
+printf 'Name;Value\r\nwidget;5\r\n' > text_file_named_xls.xls
+
 profile=$(mktemp -d)
 soffice --headless --norestore "-env:UserInstallation=file://$profile" \
   --accept="socket,host=localhost,port=2083;urp;" &
