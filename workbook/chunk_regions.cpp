@@ -7,34 +7,36 @@
 #include <new>
 
 namespace gridport {
-namespace {
 
-// size (a multiple of 2 MiB) bytes on a 2 MiB boundary: map one huge page
-// more than needed and unmap the ends, since mmap aligns to 4 KiB only.
-unsigned char* MapHugeRegion(std::size_t size) {
-  const std::size_t span = size + TChunkRegions::kHugePage;
+std::size_t HugePageSpan(std::size_t size) { return (size + kHugePage - 1) & ~(kHugePage - 1); }
+
+// Maps one huge page more than needed and unmaps the ends, since mmap aligns
+// to 4 KiB only.
+void* MapHugePages(std::size_t size) {
+  size = HugePageSpan(size);
+  const std::size_t span = size + kHugePage;
   void* raw = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) throw std::bad_alloc();
   const auto start = reinterpret_cast<std::uintptr_t>(raw);
-  const std::uintptr_t aligned = (start + TChunkRegions::kHugePage - 1) & ~(TChunkRegions::kHugePage - 1);
+  const std::uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
   const std::size_t head = aligned - start;
   const std::size_t tail = span - head - size;
   if (head != 0) ::munmap(raw, head);
   if (tail != 0) ::munmap(reinterpret_cast<void*>(aligned + size), tail);
-  // Advice only: without huge pages the region works with small ones.
+  // Advice only: without huge pages the memory works with small ones.
   ::madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
-  return reinterpret_cast<unsigned char*>(aligned);
+  return reinterpret_cast<void*>(aligned);
 }
 
-}  // namespace
+void UnmapHugePages(void* memory, std::size_t size) { ::munmap(memory, HugePageSpan(size)); }
 
 void TChunkRegions::NewRegion(std::size_t at_least) {
   std::size_t size = std::max(at_least, std::min(region_bytes_, kLargestRegion));
   regions_.reserve(regions_.size() + 1);  // no allocation may fail after the region's
   TRegion region{};
-  if (size >= kHugePage / 2) {  // an owner this large soon fills a huge page
-    size = (size + kHugePage - 1) & ~(kHugePage - 1);
-    region = {MapHugeRegion(size), size, true};
+  if (size >= kHugePagesFrom) {
+    size = HugePageSpan(size);
+    region = {static_cast<unsigned char*>(MapHugePages(size)), size, true};
   } else {
     region = {new unsigned char[size], size, false};
   }
@@ -47,7 +49,7 @@ void TChunkRegions::NewRegion(std::size_t at_least) {
 void TChunkRegions::Clear() {
   for (const TRegion& region : regions_) {
     if (region.Mapped)
-      ::munmap(region.Base, region.Size);
+      UnmapHugePages(region.Base, region.Size);
     else
       delete[] region.Base;
   }

@@ -1,17 +1,10 @@
-// Memory for the chunks of the cell pools and byte arenas, taken from regions
-// that grow with their owner: the first region holds one chunk, every later
-// one is as large as all before it together (at most 32 MiB), so a small
-// sheet takes little and a large one few regions.
+// Memory in transparent huge pages, for the large blocks of a workbook model.
 //
-// Regions of 1 MiB and more are mapped in whole 2 MiB units on 2 MiB
-// boundaries and advised for transparent huge pages: a large sheet's cells
-// then fault in 2 MiB at a time instead of one 4 KiB page each (those
-// faults were a tenth of the time of converting a 65,000-row sheet). Where
-// huge pages are off, the advice changes nothing. Pages of a region that are
-// never written cost address space only.
-//
-// Ownership: everything handed out lives until Clear or destruction; memory
-// is not handed back piece by piece. Memory is not zero-filled.
+// A large sheet's cells, cell blocks and shared strings are tens of MiB that
+// are written once, front to back. Faulted in one 4 KiB page at a time, they
+// made a tenth of the time of converting a 65,000-row sheet; in 2 MiB pages
+// the faults are few. Where huge pages are off, the advice changes nothing.
+// Pages that are never written cost address space only.
 #pragma once
 
 #include <cstddef>
@@ -19,9 +12,53 @@
 
 namespace gridport {
 
+inline constexpr std::size_t kHugePage = std::size_t{2} << 20;
+// Blocks from this size on are worth a huge page of their own: their owner
+// has shown it grows, and at most one partly used huge page is the price.
+inline constexpr std::size_t kHugePagesFrom = std::size_t{256} << 10;
+
+// size rounded up to whole huge pages.
+std::size_t HugePageSpan(std::size_t size);
+// HugePageSpan(size) bytes on a 2 MiB boundary, zero-filled, advised for huge
+// pages; throws std::bad_alloc. Free with UnmapHugePages and the same size.
+void* MapHugePages(std::size_t size);
+void UnmapHugePages(void* memory, std::size_t size);
+
+// Allocator of std::vector for arrays that may grow large (the hash index's
+// slots): from kHugePagesFrom bytes on, in huge pages.
+template <typename T>
+struct THugePageAllocator {
+  using value_type = T;
+  THugePageAllocator() = default;
+  template <typename U>
+  THugePageAllocator(const THugePageAllocator<U>&) {}
+  T* allocate(std::size_t n) {
+    const std::size_t bytes = n * sizeof(T);
+    return static_cast<T*>(bytes >= kHugePagesFrom ? MapHugePages(bytes) : ::operator new(bytes));
+  }
+  void deallocate(T* p, std::size_t n) {
+    const std::size_t bytes = n * sizeof(T);
+    if (bytes >= kHugePagesFrom)
+      UnmapHugePages(p, bytes);
+    else
+      ::operator delete(p);
+  }
+  template <typename U>
+  bool operator==(const THugePageAllocator<U>&) const {
+    return true;
+  }
+};
+
+// Chunks for the cell pools and byte arenas, taken from regions that grow with
+// their owner: the first region holds one chunk, every later one is as large
+// as all before it together (at most 32 MiB), so a small sheet takes little
+// and a large one few regions. Regions from kHugePagesFrom on are whole huge
+// pages.
+//
+// Ownership: everything handed out lives until Clear or destruction; memory
+// is not handed back piece by piece. Memory is not zero-filled.
 class TChunkRegions {
  public:
-  static constexpr std::size_t kHugePage = std::size_t{2} << 20;
   static constexpr std::size_t kLargestRegion = std::size_t{32} << 20;
 
   TChunkRegions() = default;

@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "workbook/chunk_regions.h"
+
 namespace gridport {
 
 template <typename Item, typename KeyOf>
@@ -88,7 +90,7 @@ class THashIndex {
   }
 
   void Clear() {
-    std::vector<TSlot>().swap(slots_);
+    TSlots().swap(slots_);
     mask_ = 0;
     shift_ = 64;
     count_ = 0;
@@ -112,7 +114,7 @@ class THashIndex {
   void Place(Item* item) { Place(TSlot{KeyOf()(*item), item}); }
   // capacity: a power of two.
   void Rehash(std::size_t capacity) {
-    std::vector<TSlot> old;
+    TSlots old;
     old.swap(slots_);
     slots_.assign(capacity, TSlot{});
     mask_ = capacity - 1;
@@ -123,7 +125,9 @@ class THashIndex {
       if (slot.item) Place(slot);
   }
 
-  std::vector<TSlot> slots_;
+  // A table of a million strings is 16 MiB or more: in huge pages.
+  using TSlots = std::vector<TSlot, THugePageAllocator<TSlot>>;
+  TSlots slots_;
   std::size_t mask_ = 0;
   int shift_ = 64;
   std::size_t count_ = 0;

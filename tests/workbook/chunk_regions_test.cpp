@@ -33,7 +33,7 @@ TEST(ChunkRegions, ChunksAreAlignedDisjointAndBounded) {
       ASSERT_EQ(taken[i][chunk - 1], expected) << i;
     }
     EXPECT_GE(regions.RegionBytes(), total);
-    EXPECT_LE(regions.RegionBytes(), 2 * total + TChunkRegions::kHugePage);
+    EXPECT_LE(regions.RegionBytes(), 2 * total + kHugePage);
     regions.Clear();
     EXPECT_EQ(regions.RegionBytes(), 0u);
     // Usable again after Clear.
@@ -51,6 +51,22 @@ TEST(ChunkRegions, OversizedRequestGetsItsOwnRegion) {
   std::memset(p, 7, big);
   EXPECT_EQ(p[big - 1], 7);
   EXPECT_GE(regions.RegionBytes(), big + 100);
+}
+
+// A vector on the allocator: small and huge-page arrays alike start zeroed,
+// keep their elements through growth across the huge-page size and free
+// (each size is unmapped with the span it was mapped with).
+TEST(ChunkRegions, HugePageVectorsGrowAndKeepTheirElements) {
+  std::vector<std::uint64_t, THugePageAllocator<std::uint64_t>> values(1000);
+  for (std::size_t size : {std::size_t{1000}, kHugePagesFrom / 8, kHugePage / 8 + 1, 3 * kHugePage / 8}) {
+    const std::size_t before = values.size();
+    values.resize(size);
+    for (std::size_t i = before; i < size; ++i) ASSERT_EQ(values[i], 0u) << i;
+    for (std::size_t i = before; i < size; ++i) values[i] = i * 7;
+    values.shrink_to_fit();
+  }
+  for (std::size_t i = 0; i < 1000; ++i) ASSERT_EQ(values[i], 0u);
+  for (std::size_t i = 1000; i < values.size(); ++i) ASSERT_EQ(values[i], i * 7) << i;
 }
 
 }  // namespace
