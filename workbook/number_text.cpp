@@ -77,10 +77,39 @@ int DigitCount(std::uint64_t v) {
   return guess + (v >= kIntegerPowers[guess] ? 1 : 0);
 }
 
+// Writes the `count` (at most 8) decimal digits of v < 10^count, zero-padded,
+// ending just before end. 32-bit arithmetic: the divisions by 100 become
+// shorter multiplications.
+template <typename Char>
+void PutDigits8(std::uint32_t v, int count, Char* end) {
+  for (; count >= 2; count -= 2) {
+    const std::uint32_t pair = (v % 100) * 2;
+    v /= 100;
+    end -= 2;
+    end[0] = static_cast<Char>(kDigitPairs[pair]);
+    end[1] = static_cast<Char>(kDigitPairs[pair + 1]);
+  }
+  if (count != 0) *--end = static_cast<Char>('0' + v);
+}
+
+// Writes the `count` digits of v < 10^count (count at most 15), ending just
+// before end. Beyond 8 digits the low 8 and the rest are two independent
+// chains of divisions, which the processor overlaps.
+template <typename Char>
+void PutWhole(std::uint64_t v, int count, Char* end) {
+  if (count <= 8) {
+    PutDigits8(static_cast<std::uint32_t>(v), count, end);
+    return;
+  }
+  const std::uint64_t high = v / 100000000;  // below 10^7
+  PutDigits8(static_cast<std::uint32_t>(v - high * 100000000), 8, end);
+  PutDigits8(static_cast<std::uint32_t>(high), count - 8, end - 8);
+}
+
 // Writes the lowest `count` decimal digits of v, zero-padded, ending just
 // before end; returns v without them.
 template <typename Char>
-std::uint64_t PutDigits(std::uint64_t v, int count, Char* end) {
+std::uint64_t PutLowDigits(std::uint64_t v, int count, Char* end) {
   for (; count >= 2; count -= 2) {
     const auto pair = static_cast<std::size_t>(v % 100) * 2;
     v /= 100;
@@ -135,12 +164,12 @@ std::size_t FormatPlain(double value, Char separator, Char* out) {
   n += static_cast<std::size_t>(whole_digits);
   if (fraction > 0) {
     const std::size_t end = n + 1 + static_cast<std::size_t>(fraction);
-    mantissa = PutDigits(mantissa, fraction, out + end);
+    mantissa = PutLowDigits(mantissa, fraction, out + end);
     out[n] = separator;
-    PutDigits(mantissa, whole_digits, out + n);
+    PutWhole(mantissa, whole_digits, out + n);
     return end;
   }
-  PutDigits(mantissa, whole_digits, out + n);
+  PutWhole(mantissa, whole_digits, out + n);
   return n;
 }
 
