@@ -51,7 +51,7 @@ constexpr std::size_t kOneThread = SIZE_MAX;
 TEST(PackageWorker, CorpusPackagesReadAsWithWholeParts) {
   const std::filesystem::path files = test::CorpusFiles();
   if (!std::filesystem::is_directory(files)) GTEST_SKIP() << "no corpus at " << files;
-  const std::size_t threads = test::ThreadCount();
+  const std::size_t threads = test::ThreadCountBefore();
   int packages = 0;
   for (const std::filesystem::path& package : test::CorpusPackages(files)) {
     std::ifstream file(package, std::ios::binary);
@@ -107,7 +107,7 @@ TEST(PackageWorker, AParseThatFailsWhileTheWorkerRunsEndsLikeTheOneThreadRead) {
        "ZLib decompress error"},
       {"sound cells, damaged data", Package(sheet, test::RawDeflateThenDamage(half), sheet.size()), "ZLib decompress error"},
   };
-  const std::size_t threads = test::ThreadCount();
+  const std::size_t threads = test::ThreadCountBefore();
   for (const auto& c : cases) {
     const std::string one_thread = ReadAndDescribe(c.package, kOneThread, 0);
     EXPECT_EQ(one_thread.rfind(std::string("error ") + c.error + "\n", 0), 0u) << c.what << ": " << one_thread.substr(0, 200);

@@ -100,7 +100,7 @@ TEST(InflatingPart, ChecksTheEntryBeforeAnyThreadStarts) {
   const std::string bytes = b.Build();
   TQuillZip zip;
   zip.OpenMemory(Bytes(bytes), bytes.size());
-  const std::size_t threads = test::ThreadCount();
+  const std::size_t threads = test::ThreadCountBefore();
   for (int i = 0; i < 3; ++i) {
     std::string expected;
     try {
@@ -128,7 +128,7 @@ TEST(InflatingPart, APartDroppedWhileInflatingLeavesNoThread) {
   const std::string bytes = b.Build();
   TQuillZip zip;
   zip.OpenMemory(Bytes(bytes), bytes.size());
-  const std::size_t threads = test::ThreadCount();
+  const std::size_t threads = test::ThreadCountBefore();
   {
     TInflatingPart part(zip, zip.Entries().Items(0), 4096);
     EXPECT_GE(part.WaitReady(100), 100u);
