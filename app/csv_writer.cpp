@@ -90,7 +90,22 @@ void TCsvWriter::Latin1(std::string_view text) {
   }
   for (; i < text.size() && static_cast<unsigned char>(text[i]) < 0x80; ++i) out[i] = text[i];
   size_ += i;
-  if (i < text.size()) {
+  if (i < text.size() && encoding_ == ceUtf8) {
+    // U+0080 to U+00FF are two UTF-8 bytes each: encoded here, without the
+    // round trip through UTF-16 that other text takes.
+    out = Room(2 * (text.size() - i));
+    std::size_t n = 0;
+    for (; i < text.size(); ++i) {
+      const auto c = static_cast<unsigned char>(text[i]);
+      if (c < 0x80) {
+        out[n++] = static_cast<char>(c);
+      } else {
+        out[n++] = static_cast<char>(0xC0 | (c >> 6));
+        out[n++] = static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+    size_ += n;
+  } else if (i < text.size()) {
     wide_.clear();
     for (; i < text.size(); ++i) wide_ += static_cast<char16_t>(static_cast<unsigned char>(text[i]));
     AppendWide();

@@ -73,7 +73,7 @@ TEST_F(BuiltInFixture, EveryCellKindInBothEncodings) {
     TSheet& sheet = workbook.Sheets()[0];
     sheet.InsertNumber(0, 0, 1234.5, 15);
     sheet.InsertNumber(1, 0, 1e15, 15);
-    sheet.InsertText(2, 0, u"Latin é", 15);             // an 8-bit entry
+    sheet.InsertText(2, 0, u"Latin éÿ ok", 15);         // an 8-bit entry, ASCII after the accents
     sheet.InsertText(3, 0, u"Итог;€中", 15);             // a 16-bit entry, ";" unquoted
     sheet.InsertBoolean(0, 1, 1, 15);
     sheet.InsertError(1, 1, 7, 15);
@@ -83,9 +83,9 @@ TEST_F(BuiltInFixture, EveryCellKindInBothEncodings) {
     sheet.InsertNumber(1, 3, -0.00001, 15);               // row 3 empty, row 4 sparse
   };
   EXPECT_EQ(ExportFirst(build, 1),
-            "\xEF\xBB\xBF" "1234,5;1E15;Latin é;Итог;€中\r\nTRUE;N/A;;ф\r\n;;;\r\n;-1E-5;;\r\n");
+            "\xEF\xBB\xBF" "1234,5;1E15;Latin éÿ ok;Итог;€中\r\nTRUE;N/A;;ф\r\n;;;\r\n;-1E-5;;\r\n");
   EXPECT_EQ(ExportFirst(build, 0),
-            "1234,5;1E15;Latin e;\xC8\xF2\xEE\xE3;\x88?\r\nTRUE;N/A;;\xF4\r\n;;;\r\n;-1E-5;;\r\n");
+            "1234,5;1E15;Latin ey ok;\xC8\xF2\xEE\xE3;\x88?\r\nTRUE;N/A;;\xF4\r\n;;;\r\n;-1E-5;;\r\n");
 }
 
 // 8-bit texts go out eight ASCII bytes at a time until a byte above 0x7F:
