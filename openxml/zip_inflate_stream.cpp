@@ -80,15 +80,18 @@ std::size_t TZipInflateStream::Read(void* buffer, std::size_t count) {
     const int result = inflate(zs_, Z_NO_FLUSH);
     const std::size_t got = room - zs_->avail_out;
     produced += got;
-    if (source_dry && got == 0 && result != Z_STREAM_END) break;
     if (result == Z_STREAM_END) {
       ended_ = true;
     } else if (result == Z_BUF_ERROR) {
       // No progress possible with input left: only when output room is 0,
       // which the loop condition excludes; treat as damaged data.
       if (zs_->avail_in != 0) throw EDecompressionError(kDecompressError);
+      if (source_dry) break;
     } else if (result < 0 || result == Z_NEED_DICT) {
+      // Damage met while draining counts as damage, as in a read with room for all.
       throw EDecompressionError(kDecompressError);
+    } else if (source_dry && got == 0) {
+      break;
     }
   }
   return produced;

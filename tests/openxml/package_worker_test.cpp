@@ -67,6 +67,21 @@ TEST(PackageWorker, CorpusPackagesReadAsWithWholeParts) {
   EXPECT_EQ(test::ThreadCount(), threads);
 }
 
+TEST(PackageWorker, FoundByFuzzing) {
+  // Damage that zlib meets only when it is asked for the rest of a match after all input is
+  // consumed: the piecewise read must still report the damage, not a short part.
+  std::ifstream file(std::string(GRIDPORT_TEST_DATA) + "/openxml/package_damage_met_while_draining.xlsx",
+                     std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(bytes.empty());
+  const std::string one_thread = ReadAndDescribe(bytes, kOneThread, 0);
+  EXPECT_EQ(one_thread.rfind("error ZLib decompress error\n", 0), 0u) << one_thread;
+  for (std::size_t chunk = 1; chunk <= 7; ++chunk)
+    EXPECT_EQ(ReadAndDescribe(bytes, 0, chunk).substr(0, one_thread.find('\n') + 1),
+              one_thread.substr(0, one_thread.find('\n') + 1))
+        << "chunk " << chunk;
+}
+
 std::string Sheet(const std::string& first_cell, int rows) {
   std::string s = "<worksheet><sheetData>" + first_cell;
   for (int i = 2; i <= rows; ++i)
