@@ -1,9 +1,10 @@
 // Every XML part of every package in the shared corpus parses.
 #include <gtest/gtest.h>
 
-#include "tests/openxml/corpus_packages.h"
+#include "tests/openxml/corpus_parts.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -31,48 +32,25 @@ class TPartReader : public TExcelXMLReader {
   }
 };
 
-using test::EndsWithIgnoringCase;
-
 TEST(XMLCorpus, EveryPartOfEveryPackageParses) {
   const std::filesystem::path files = test::CorpusFiles();
   if (!std::filesystem::is_directory(files)) GTEST_SKIP() << "no corpus at " << files;
-  int packages = 0, parts = 0;
-  long cells = 0;
-  for (const std::filesystem::path& package : test::CorpusPackages(files)) {
-    const std::string name = package.filename().string();
-    TXLSZipArchive archive;
-    try {
-      archive.OpenFile(package.string());
-    } catch (const EXLSError& e) {
-      // Damaged archives belong to the zip reader's tests; here only parts that extract count.
-      std::printf("%s: %s\n", name.c_str(), e.what());
-      continue;
-    }
-    if (!archive.IsZipFile()) continue;  // an encrypted package is a compound file
-    ++packages;
-    TPartReader reader;
-    const TQuillZipEntries& entries = archive.Zip().Entries();
-    for (int i = 0; i < entries.Count(); ++i) {
-      const TQuillZipEntriesEntry& entry = entries.Items(i);
-      if (!EndsWithIgnoringCase(entry.FileName(), ".xml") && !EndsWithIgnoringCase(entry.FileName(), ".rels")) continue;
-      TZipPartBuffer part;
-      try {
-        entry.ExtractToStream(part);
-      } catch (const EXLSError& e) {
-        std::printf("%s: %s: %s\n", name.c_str(), entry.FileName().c_str(), e.what());
-        continue;
-      }
-      try {
-        reader.ParsePart(entry.FileName(), reinterpret_cast<const char*>(part.Data()), part.Size());
-        ++parts;
-      } catch (const EXLSError& e) {
-        ADD_FAILURE() << name << ": " << entry.FileName() << ": " << e.what();
-      }
-    }
-    cells += reader.cells;
-  }
+  int parts = 0;
+  TPartReader reader;
+  const int packages = test::ForEachCorpusXMLPart(
+      files,
+      [&](const test::TCorpusPart& part) {
+        try {
+          reader.ParsePart(part.Name, reinterpret_cast<const char*>(part.Bytes.Data()), part.Bytes.Size());
+          ++parts;
+        } catch (const EXLSError& e) {
+          ADD_FAILURE() << part.Package << ": " << part.Name << ": " << e.what();
+        }
+      },
+      // Only parts that extract count here; what did not is printed.
+      [](const std::string& where, const char* message) { std::printf("%s: %s\n", where.c_str(), message); });
   EXPECT_GT(packages, 0);
-  std::printf("%d packages, %d parts, %ld cells\n", packages, parts, cells);
+  std::printf("%d packages, %d parts, %ld cells\n", packages, parts, reader.cells);
 }
 
 }  // namespace

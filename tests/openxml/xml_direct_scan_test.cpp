@@ -2,7 +2,7 @@
 // input is parsed both ways and the traces of elements, values, texts, depths and errors compared.
 #include <gtest/gtest.h>
 
-#include "tests/openxml/corpus_packages.h"
+#include "tests/openxml/corpus_parts.h"
 #include "tests/openxml/xml_trace_reader.h"
 
 #include <algorithm>
@@ -81,37 +81,18 @@ TEST(XMLDirectScan, BuildsTheTreeOfTheGeneralRules) {
   }
 }
 
-using test::EndsWithIgnoringCase;
 
 TEST(XMLDirectScan, CorpusPartsGiveTheSameTrees) {
   const std::filesystem::path files = test::CorpusFiles();
   if (!std::filesystem::is_directory(files)) GTEST_SKIP() << "no corpus at " << files;
   int parts = 0;
-  for (const std::filesystem::path& package : test::CorpusPackages(files)) {
-    const std::string name = package.filename().string();
-    TXLSZipArchive archive;
-    try {
-      archive.OpenFile(package.string());
-    } catch (const EXLSError&) {
-      continue;  // damaged archives belong to the zip reader's tests
-    }
-    if (!archive.IsZipFile()) continue;
-    const TQuillZipEntries& entries = archive.Zip().Entries();
-    for (int i = 0; i < entries.Count(); ++i) {
-      const TQuillZipEntriesEntry& entry = entries.Items(i);
-      if (!EndsWithIgnoringCase(entry.FileName(), ".xml") && !EndsWithIgnoringCase(entry.FileName(), ".rels")) continue;
-      TZipPartBuffer part;
-      try {
-        entry.ExtractToStream(part);
-      } catch (const EXLSError&) {
-        continue;
-      }
-      // The variety is in the first part of a large sheet; the rest repeats it.
-      ExpectSameTrees(name + ":" + entry.FileName(),
-                      std::string(reinterpret_cast<const char*>(part.Data()), std::min<std::size_t>(part.Size(), 64 << 10)));
-      ++parts;
-    }
-  }
+  test::ForEachCorpusXMLPart(files, [&](const test::TCorpusPart& part) {
+    // The variety is in the first part of a large sheet; the rest repeats it.
+    ExpectSameTrees(part.Package + ":" + part.Name,
+                    std::string(reinterpret_cast<const char*>(part.Bytes.Data()),
+                                std::min<std::size_t>(part.Bytes.Size(), 64 << 10)));
+    ++parts;
+  });
   EXPECT_GT(parts, 0);
 }
 
