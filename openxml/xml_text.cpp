@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "openxml/xml_digits.h"
+
 namespace gridport {
 namespace {
 
@@ -161,19 +163,17 @@ void DecodeEscapedUnderscores(std::u16string& text) {
 bool ParseXMLInt(std::string_view text, std::int32_t& result) {
   // Style indices and counts: a few digits, no sign.
   if (!text.empty() && text.size() <= 9) {
-    std::int32_t value = 0;
-    std::size_t i = 0;
-    for (; i < text.size(); ++i) {
-      const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
-      if (digit > 9) break;
-      value = value * 10 + static_cast<std::int32_t>(digit);
-    }
-    if (i == text.size()) {
-      result = value;
+    std::uint64_t value = 0;
+    if (xml_digits::ReadDigits(text.data(), 0, text.size(), value) == text.size()) {
+      result = static_cast<std::int32_t>(value);
       return true;
     }
   }
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  // One "+" may lead; a sign after it ("+-1") is no number.
+  if (!text.empty() && text.front() == '+') {
+    text.remove_prefix(1);
+    if (!text.empty() && text.front() == '-') return false;
+  }
   std::int32_t value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return false;
@@ -194,21 +194,17 @@ bool ParseXMLFloat(std::string_view text, double& result) {
                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   const char* s = text.data();
   const std::size_t n = text.size();
-  std::size_t i = n > 0 && s[0] == '-' ? 1 : 0;
-  const bool negative = i == 1;
+  const bool negative = n > 0 && s[0] == '-';
+  std::size_t i = negative ? 1 : 0;
   std::uint64_t mantissa = 0;  // wraps for long inputs, which are not taken from here
-  const std::size_t int_start = i;
-  for (unsigned digit; i < n && (digit = static_cast<unsigned char>(s[i]) - unsigned{'0'}) <= 9; ++i)
-    mantissa = mantissa * 10 + digit;
-  std::size_t digits = i - int_start;
+  std::size_t digits = xml_digits::ReadDigits(s, i, n, mantissa);
+  i += digits;
   std::size_t fraction = 0;
   bool point = false;
   if (i < n && s[i] == '.') {
     point = true;
-    const std::size_t fraction_start = ++i;
-    for (unsigned digit; i < n && (digit = static_cast<unsigned char>(s[i]) - unsigned{'0'}) <= 9; ++i)
-      mantissa = mantissa * 10 + digit;
-    fraction = i - fraction_start;
+    fraction = xml_digits::ReadDigits(s, i + 1, n, mantissa);
+    i += 1 + fraction;
     digits += fraction;
   }
   if (i == n && digits > 0 && digits <= 15 && (!point || fraction > 0)) {
@@ -217,7 +213,11 @@ bool ParseXMLFloat(std::string_view text, double& result) {
     result = negative ? -value : value;
     return true;
   }
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  // One "+" may lead; a sign after it ("+-1") is no number.
+  if (!text.empty() && text.front() == '+') {
+    text.remove_prefix(1);
+    if (!text.empty() && text.front() == '-') return false;
+  }
   double value = 0;
   auto [end, ec] =
       std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);

@@ -1,6 +1,12 @@
 // Decoding of raw text: UTF-8, character references and entities, underscore escapes, numbers.
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+
 #include "openxml/xml_text.h"
 
 namespace gridport {
@@ -57,6 +63,101 @@ TEST(XMLText, Numbers) {
   EXPECT_EQ(ParseXMLFloat("-12"), -12.0);
   EXPECT_FALSE(ParseXMLFloat("1,5"));
   EXPECT_FALSE(ParseXMLFloat(""));
+}
+
+// What the parsers must give: std::from_chars over the whole text, after one optional "+".
+bool ReferenceFloat(std::string_view text, double& value) {
+  if (!text.empty() && text[0] == '+') {
+    text.remove_prefix(1);
+    if (!text.empty() && text[0] == '-') return false;
+  }
+  if (text.empty()) return false;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+bool ReferenceInt(std::string_view text, std::int32_t& value) {
+  if (!text.empty() && text[0] == '+') {
+    text.remove_prefix(1);
+    if (!text.empty() && text[0] == '-') return false;
+  }
+  if (text.empty()) return false;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+// Each text is parsed from a heap block of exactly its size, so that AddressSanitizer reports
+// any byte read past its end (the digits are read several at a time).
+void ExpectSameAsReference(const std::string& text) {
+  std::unique_ptr<char[]> exact(new char[text.size()]);
+  std::memcpy(exact.get(), text.data(), text.size());
+  const std::string_view view(exact.get(), text.size());
+
+  double expected = -1, got = -1;
+  const bool expected_ok = ReferenceFloat(text, expected);
+  ASSERT_EQ(ParseXMLFloat(view, got), expected_ok) << '"' << text << '"';
+  if (expected_ok) {
+    std::uint64_t a, b;
+    std::memcpy(&a, &expected, 8);
+    std::memcpy(&b, &got, 8);
+    ASSERT_EQ(a, b) << '"' << text << "\": " << expected << " vs " << got;
+  } else {
+    ASSERT_EQ(got, -1) << "value changed on failure: \"" << text << '"';
+  }
+
+  std::int32_t expected_int = -1, got_int = -1;
+  const bool int_ok = ReferenceInt(text, expected_int);
+  ASSERT_EQ(ParseXMLInt(view, got_int), int_ok) << '"' << text << '"';
+  ASSERT_EQ(got_int, int_ok ? expected_int : -1) << '"' << text << '"';
+}
+
+TEST(XMLText, NumberBoundaries) {
+  const char* const cases[] = {
+      "", "-", "+", ".", "-.", "+-1", "--1", "1.", "-1.", ".5", "-.5", "0", "-0", "-0.0", "00000000",
+      "12345678", "123456789", "1234567890", "2147483647", "2147483648", "-2147483648", "-2147483649",
+      "999999999999999", "9999999999999999", "99999999.9999999", "0.000000000000001", "0.0000000000000001",
+      "1234567.12345678", "12345678.1234567", "123456789012345.", "000000000000000000001.5",
+      "1.00000000000000000000", "249523", "-6498.9897", "1e5", "1E-3", "1.5e+300", "1e400", "1e-400",
+      "1 ", " 1", "1,5", "1.5.5", "1-", "12345678x", "1234567x8", "x", "inf", "nan", "0x10", "1e", "1.e5",
+  };
+  for (const char* c : cases) ExpectSameAsReference(c);
+  // Bytes right after the text that would continue the number must not be taken.
+  for (const char* c : {"12345", "-98.76", "1234567"}) {
+    const std::string padded = std::string(c) + "999999999";
+    double value = 0;
+    ASSERT_TRUE(ParseXMLFloat(std::string_view(padded).substr(0, std::strlen(c)), value));
+    double expected = 0;
+    ASSERT_TRUE(ReferenceFloat(c, expected));
+    EXPECT_EQ(value, expected) << c;
+  }
+}
+
+// A fixed-seed random table of texts: every length from 0 to 40 bytes, signs, leading zeros,
+// fractions, exponents and stray bytes anywhere.
+TEST(XMLText, NumbersMatchFromChars) {
+  std::mt19937_64 random(20261210);
+  auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+  auto digits = [&](std::size_t count, std::string& out) {
+    for (std::size_t i = 0; i < count; ++i) out += static_cast<char>('0' + pick(10));
+  };
+  const char* const signs[] = {"", "", "", "-", "-", "+", "+-", "--"};
+  const char junk[] = {' ', ',', 'x', 'e', '.', '-', '+', '/', ':', '\0', '\x80', '\xFF', 'A', '<'};
+  for (int n = 0; n < 300000; ++n) {
+    std::string text = signs[pick(8)];
+    if (pick(4) == 0) text.append(pick(6), '0');
+    digits(pick(4) == 0 ? pick(25) : pick(10), text);
+    if (pick(2) == 0) {
+      text += '.';
+      digits(pick(4) == 0 ? pick(25) : pick(10), text);
+    }
+    if (pick(8) == 0) {
+      text += pick(2) ? 'e' : 'E';
+      text += signs[pick(8)];
+      digits(pick(4), text);
+    }
+    if (pick(6) == 0) text.insert(pick(text.size() + 1), 1, junk[pick(sizeof junk)]);
+    ExpectSameAsReference(text);
+  }
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // The element tree: ids, values, typed accessors, freeing, iteration and serialisation.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
+#include <memory>
+#include <random>
 #include <string>
 
 #include "openxml/xml_excel_reader.h"
@@ -113,6 +116,54 @@ TEST(XMLTree, CellReferences) {
   EXPECT_EQ(ErrorOf([] { ParseXMLCellRef("B"); }), "'' is not a valid integer value");
   EXPECT_EQ(ErrorOf([] { ParseXMLCellRef("A99999999999"); }),
             "'99999999999' is not a valid integer value");
+}
+
+// How a reference reads, written plainly: the trailing digits are the row (1 to 10 of them, at
+// most 2147483647), the capitals right before them the column; bytes before those are ignored.
+bool PlainCellRef(std::string_view ref, TXMLCellRef& out) {
+  std::size_t digits = ref.size();
+  while (digits > 0 && ref[digits - 1] >= '0' && ref[digits - 1] <= '9') --digits;
+  if (digits == ref.size() || ref.size() - digits > 10) return false;
+  long long row = 0;
+  for (std::size_t i = digits; i < ref.size(); ++i) row = row * 10 + (ref[i] - '0');
+  if (row > 2147483647) return false;
+  std::size_t letters = digits;
+  while (letters > 0 && ref[letters - 1] >= 'A' && ref[letters - 1] <= 'Z') --letters;
+  long long col = 0;
+  for (std::size_t i = letters; i < digits; ++i) col = std::min(col * 26 + (ref[i] - 'A' + 1), 2147483647LL);
+  out = {static_cast<std::int32_t>(col - 1), static_cast<std::int32_t>(row - 1)};
+  return true;
+}
+
+// Random references, well-formed and not, each parsed from a heap block of exactly its size
+// (AddressSanitizer reports a read past it), against the plain reading.
+TEST(XMLTree, CellReferencesMatchPlainReading) {
+  std::mt19937_64 random(1048576);
+  auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+  const char junk[] = {'@', '[', 'a', 'z', '$', ':', ' ', '/', '\0', '\xC1', '0', 'A', 'Z'};
+  for (int n = 0; n < 200000; ++n) {
+    std::string ref;
+    const std::size_t letters = pick(8) == 0 ? pick(6) : 1 + pick(3);
+    for (std::size_t i = 0; i < letters; ++i) ref += static_cast<char>('A' + pick(26));
+    const std::size_t digits = pick(8) == 0 ? pick(13) : 1 + pick(7);
+    for (std::size_t i = 0; i < digits; ++i) ref += static_cast<char>('0' + pick(10));
+    if (pick(5) == 0) ref.insert(pick(ref.size() + 1), 1, junk[pick(sizeof junk)]);
+    std::unique_ptr<char[]> exact(new char[ref.size()]);
+    std::memcpy(exact.get(), ref.data(), ref.size());
+    TXMLCellRef expected;
+    if (PlainCellRef(ref, expected)) {
+      const TXMLCellRef got = ParseXMLCellRef({exact.get(), ref.size()});
+      ASSERT_EQ(got.Col, expected.Col) << ref;
+      ASSERT_EQ(got.Row, expected.Row) << ref;
+    } else {
+      // The message names the trailing digits.
+      std::size_t digits_at = ref.size();
+      while (digits_at > 0 && ref[digits_at - 1] >= '0' && ref[digits_at - 1] <= '9') --digits_at;
+      ASSERT_EQ(ErrorOf([&] { ParseXMLCellRef({exact.get(), ref.size()}); }),
+                "'" + ref.substr(digits_at) + "' is not a valid integer value")
+          << ref;
+    }
+  }
 }
 
 TEST(XMLTree, Messages) {
