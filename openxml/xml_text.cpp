@@ -188,15 +188,20 @@ std::optional<std::int32_t> ParseXMLInt(std::string_view text) {
 }
 
 bool ParseXMLFloat(std::string_view text, double& result) {
-  // Most cell values are plain decimals of up to 15 digits: such a value and the power of ten
-  // it is divided by are exact doubles, so one division gives the correctly rounded result.
-  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  // Most cell values are plain decimals whose digits, without the point, make an integer of at
+  // most 2^53 (every one of up to 15 digits, and most of the 16-digit values writers give for
+  // binary fractions, such as 8211.897300000001): that integer and the power of ten (up to
+  // 10^22) it is divided by are exact doubles, so one division gives the correctly rounded
+  // result.
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  constexpr std::uint64_t kExactLimit = std::uint64_t{1} << 53;
   const char* s = text.data();
   const std::size_t n = text.size();
   const bool negative = n > 0 && s[0] == '-';
   std::size_t i = negative ? 1 : 0;
-  std::uint64_t mantissa = 0;  // wraps for long inputs, which are not taken from here
+  std::uint64_t mantissa = 0;  // wraps for inputs of 20 digits and more, not taken from here
   std::size_t digits = xml_digits::ReadDigits(s, i, n, mantissa);
   i += digits;
   std::size_t fraction = 0;
@@ -207,7 +212,9 @@ bool ParseXMLFloat(std::string_view text, double& result) {
     i += 1 + fraction;
     digits += fraction;
   }
-  if (i == n && digits > 0 && digits <= 15 && (!point || fraction > 0)) {
+  // Up to 19 digits the mantissa has not wrapped.
+  if (i == n && digits > 0 && digits <= 19 && mantissa <= kExactLimit && fraction <= 22 &&
+      (!point || fraction > 0)) {
     double value = static_cast<double>(mantissa);
     if (fraction > 0) value /= kPow10[fraction];
     result = negative ? -value : value;
