@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "openxml/xml_digits.h"
 #include "openxml/xml_excel_reader.h"
 #include "openxml/xml_text.h"
 #include "workbook/xls_error.h"
@@ -21,27 +20,7 @@ namespace {
 }  // namespace
 
 TXMLCellRef ParseXMLCellRef(std::string_view ref) {
-  // The usual form in at most eight bytes: one to three capitals, then the digits, read from
-  // one word.
-  if (!ref.empty() && ref.size() <= 8) {
-    using namespace xml_digits;
-    const std::uint64_t word = LoadUpTo8(ref.data(), ref.size());
-    // Capitals become 1..26; every other byte, the zeros past the end included, 0 or above 26.
-    const std::uint64_t letters = word ^ (kOnes * 0x40);
-    const std::uint64_t zero = ~BytesAbove(letters, 0) & kHighBits;
-    const unsigned count = LeadingClear(BytesAbove(letters, 26) | zero);
-    if (count >= 1 && count <= 3) {
-      const std::uint64_t digits = (word >> (8 * count)) ^ (kOnes * '0');
-      const unsigned row_digits = LeadingClear(NonDigits(digits));
-      if (row_digits > 0 && count + row_digits == ref.size()) {
-        // The capitals right-aligned in three bytes: (0, 0, A), (0, A, B) or (A, B, C).
-        const std::uint64_t col = (letters & ((std::uint64_t{1} << (8 * count)) - 1)) << (8 * (3 - count));
-        const auto c = static_cast<std::int32_t>((col & 0xFF) * 676 + ((col >> 8) & 0xFF) * 26 + (col >> 16));
-        return {c - 1, static_cast<std::int32_t>(DigitsValue(digits, row_digits)) - 1};
-      }
-    }
-  }
-  // Longer references in the usual form: one to three capitals, then one to seven digits.
+  // The usual form: one to three capitals, then one to seven digits.
   {
     const std::size_t n = ref.size();
     std::size_t i = 0;

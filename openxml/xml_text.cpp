@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "openxml/xml_digits.h"
-
 namespace gridport {
 namespace {
 
@@ -163,9 +161,15 @@ void DecodeEscapedUnderscores(std::u16string& text) {
 bool ParseXMLInt(std::string_view text, std::int32_t& result) {
   // Style indices and counts: a few digits, no sign.
   if (!text.empty() && text.size() <= 9) {
-    std::uint64_t value = 0;
-    if (xml_digits::ReadDigits(text.data(), 0, text.size(), value) == text.size()) {
-      result = static_cast<std::int32_t>(value);
+    std::int32_t value = 0;
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+      const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
+      if (digit > 9) break;
+      value = value * 10 + static_cast<std::int32_t>(digit);
+    }
+    if (i == text.size()) {
+      result = value;
       return true;
     }
   }
@@ -199,17 +203,23 @@ bool ParseXMLFloat(std::string_view text, double& result) {
   constexpr std::uint64_t kExactLimit = std::uint64_t{1} << 53;
   const char* s = text.data();
   const std::size_t n = text.size();
-  const bool negative = n > 0 && s[0] == '-';
-  std::size_t i = negative ? 1 : 0;
+  std::size_t i = n > 0 && s[0] == '-' ? 1 : 0;
+  const bool negative = i == 1;
+  // The digits are read one by one: on the texts of real sheets, whose lengths repeat from
+  // cell to cell, this measured faster than reading eight bytes at a time with masks.
   std::uint64_t mantissa = 0;  // wraps for inputs of 20 digits and more, not taken from here
-  std::size_t digits = xml_digits::ReadDigits(s, i, n, mantissa);
-  i += digits;
+  const std::size_t int_start = i;
+  for (unsigned digit; i < n && (digit = static_cast<unsigned char>(s[i]) - unsigned{'0'}) <= 9; ++i)
+    mantissa = mantissa * 10 + digit;
+  std::size_t digits = i - int_start;
   std::size_t fraction = 0;
   bool point = false;
   if (i < n && s[i] == '.') {
     point = true;
-    fraction = xml_digits::ReadDigits(s, i + 1, n, mantissa);
-    i += 1 + fraction;
+    const std::size_t fraction_start = ++i;
+    for (unsigned digit; i < n && (digit = static_cast<unsigned char>(s[i]) - unsigned{'0'}) <= 9; ++i)
+      mantissa = mantissa * 10 + digit;
+    fraction = i - fraction_start;
     digits += fraction;
   }
   // Up to 19 digits the mantissa has not wrapped.
