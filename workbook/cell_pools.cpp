@@ -33,6 +33,7 @@ void TSlotPool<SlotSize, Shift>::Free(std::uint32_t handle) {
 }
 
 template class TSlotPool<sizeof(TCell), 12>;  // cells; also the 16-byte short column groups
+template class TSlotPool<64, 10>;    // middle column groups
 template class TSlotPool<2048, 6>;   // full column groups
 template class TSlotPool<128, 10>;   // cell blocks
 

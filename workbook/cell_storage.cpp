@@ -39,12 +39,15 @@ std::uint32_t& TCellStorage::SlotForNewBlock(std::uint16_t col, std::uint32_t ro
   std::uint32_t& entry = rowGroup[row & 1023];
   const std::uint32_t band = col >> 5u;
   if (entry == 0) {
-    entry = band < kShortBands ? shortGroups_.Allocate(true) : (fullGroups_.Allocate(true) | kFullGroup);
-  } else if (band >= BandCount(entry)) {  // the row reaches past column 127: widen its group
-    const std::uint32_t full = fullGroups_.Allocate(true);
-    std::memcpy(fullGroups_.Get(full), shortGroups_.Get(entry), kShortBands * sizeof(std::uint32_t));
-    shortGroups_.Free(entry);
-    entry = full | kFullGroup;
+    entry = NewGroup(band);
+  } else if (band >= BandCount(entry)) {  // the row reaches past its group's columns: widen it
+    const std::uint32_t wider = NewGroup(band);
+    std::memcpy(Groups(wider), Groups(entry), BandCount(entry) * sizeof(std::uint32_t));
+    if (entry & kMidGroup)
+      midGroups_.Free(entry & kGroupHandle);
+    else
+      shortGroups_.Free(entry);
+    entry = wider;
   }
   std::uint32_t& cells = Groups(entry)[band];
   if (cells == 0) cells = cellBlocks_.Allocate(true);  // pool chunks never move: the references stay valid
@@ -52,6 +55,12 @@ std::uint32_t& TCellStorage::SlotForNewBlock(std::uint16_t col, std::uint32_t ro
   blockBand_ = band;
   block_ = CellBlock(cells);
   return block_[col & 31u];
+}
+
+std::uint32_t TCellStorage::NewGroup(std::uint32_t band) {
+  if (band < kShortBands) return shortGroups_.Allocate(true);
+  if (band < kMidBands) return midGroups_.Allocate(true) | kMidGroup;
+  return fullGroups_.Allocate(true) | kFullGroup;
 }
 
 void TCellStorage::ReplaceHandle(std::uint32_t& slot, std::uint32_t handle, bool takeFormat) {
@@ -194,6 +203,7 @@ void TCellStorage::ClearCells() {
   for (auto& rowGroup : root_) rowGroup.reset();
   cells_.Clear();
   shortGroups_.Clear();
+  midGroups_.Clear();
   fullGroups_.Clear();
   cellBlocks_.Clear();
   arena_.Clear();
@@ -209,7 +219,7 @@ std::size_t TCellStorage::ReservedBytes() const {
   for (const auto& rowGroup : root_)
     if (rowGroup) ++rowGroups;
   return sizeof(*this) + rowGroups * kRowGroupEntries * sizeof(std::uint32_t) + cells_.ReservedBytes() +
-         shortGroups_.ReservedBytes() + fullGroups_.ReservedBytes() + cellBlocks_.ReservedBytes() +
+         shortGroups_.ReservedBytes() + midGroups_.ReservedBytes() + fullGroups_.ReservedBytes() + cellBlocks_.ReservedBytes() +
          arena_.ReservedBytes();
 }
 

@@ -9,8 +9,9 @@
 //
 // Memory follows the cells: a cell costs 16 bytes, a used 32-column band of
 // a row a 128-byte cell block, and a row's column group is 16 bytes while
-// the row only uses columns 0-127 (four bands) and 2 KiB once it reaches
-// further (all 512 bands). 1024 rows share one 4 KiB row-group block.
+// the row only uses columns 0-127 (four bands), 64 bytes up to column 511
+// (16 bands) and 2 KiB once it reaches further (all 512 bands). 1024 rows
+// share one 4 KiB row-group block.
 //
 // Ownership: the storage owns its cells (in its cell pool) and the formula
 // data of formula cells (in its byte arena); ClearCells frees all of it in
@@ -146,12 +147,19 @@ class TCellStorage {
   std::uint32_t* CellBlock(std::uint32_t handle) const {
     return static_cast<std::uint32_t*>(cellBlocks_.Get(handle));
   }
-  // A row-group entry: a short column group's handle, or a full one's with kFullGroup set.
+  // A row-group entry: a short column group's handle, a middle one's with kMidGroup set or a
+  // full one's with kFullGroup set.
   std::uint32_t* Groups(std::uint32_t entry) const {
-    return static_cast<std::uint32_t*>((entry & kFullGroup) ? fullGroups_.Get(entry & ~kFullGroup)
-                                                             : shortGroups_.Get(entry));
+    const std::uint32_t handle = entry & kGroupHandle;
+    return static_cast<std::uint32_t*>((entry & kFullGroup)  ? fullGroups_.Get(handle)
+                                       : (entry & kMidGroup) ? midGroups_.Get(handle)
+                                                             : shortGroups_.Get(handle));
   }
-  static std::uint32_t BandCount(std::uint32_t entry) { return (entry & kFullGroup) ? kBands : kShortBands; }
+  static std::uint32_t BandCount(std::uint32_t entry) {
+    return (entry & kFullGroup) ? kBands : (entry & kMidGroup) ? kMidBands : kShortBands;
+  }
+  // A zero-filled column group of the smallest size that holds band, as a row-group entry.
+  std::uint32_t NewGroup(std::uint32_t band);
   static void CheckPosition(std::uint16_t col, std::uint32_t row) {
     if (col > kMaxColumn || row > kMaxRow) ThrowPosition(col, row);
   }
@@ -217,11 +225,16 @@ class TCellStorage {
   static constexpr std::uint32_t kBandWidth = 32;                      // columns per cell block
   static constexpr std::uint32_t kBands = (kMaxColumn + 1) / kBandWidth;  // 512
   static constexpr std::uint32_t kShortBands = 4;                      // columns 0-127
+  static constexpr std::uint32_t kMidBands = 16;                       // columns 0-511
   static constexpr std::uint32_t kFullGroup = 0x80000000u;
+  static constexpr std::uint32_t kMidGroup = 0x40000000u;
+  // Group handles stay far below this: a pool holds at most one live group per row.
+  static constexpr std::uint32_t kGroupHandle = 0x3FFFFFFFu;
 
   std::array<std::unique_ptr<std::uint32_t[]>, kRowGroupEntries> root_{};
   TCellPool cells_;
   TSlotPool<kShortBands * 4, 12> shortGroups_;
+  TSlotPool<kMidBands * 4, 10> midGroups_;
   TSlotPool<kBands * 4, 6> fullGroups_;
   TSlotPool<kBandWidth * 4, 10> cellBlocks_;
   TByteArena arena_;

@@ -92,6 +92,59 @@ TEST(CellStorage, RowWideningPastColumn127KeepsItsCells) {
   EXPECT_EQ(Walk(s), expected);
 }
 
+// A row's column group grows with its last column (to 127, to 511, beyond), in any order of
+// stores; every step keeps the cells stored before it, and the rows beside it stay apart.
+TEST(CellStorage, RowGroupsWidenStepByStep) {
+  const std::vector<std::vector<std::uint16_t>> rows = {
+      {0, 31, 127, 128, 511, 512, kMaxColumn},  // short, middle, full
+      {200, 511, 3, 64},                        // middle from the start
+      {0, 100, 5000, 127},                      // short to full at once
+      {kMaxColumn, 0, 511},                     // full from the start
+      {130, 600},                               // middle to full
+      {5},                                      // short only
+  };
+  TCellStorage s;
+  std::vector<TPos> expected;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    for (std::uint16_t col : rows[r]) {
+      s.InsertNew<TFloatCell>(col, static_cast<std::uint32_t>(r), 0, col + 100000.0 * r);
+      expected.emplace_back(col, r);
+    }
+  }
+  for (const TPos& pos : expected) {
+    const auto col = static_cast<std::uint16_t>(pos.first);
+    const double value = pos.first + 100000.0 * pos.second;
+    ASSERT_NE(s.Find(col, pos.second), nullptr) << pos.first << "," << pos.second;
+    EXPECT_EQ(s.Find(col, pos.second)->As<TFloatCell>()->Value(), value);
+    ASSERT_NE(s.Row(pos.second).At(col), nullptr);
+    EXPECT_EQ(s.Row(pos.second).At(col)->As<TFloatCell>()->Value(), value);
+  }
+  EXPECT_EQ(s.Find(1, 0), nullptr);
+  EXPECT_EQ(s.Find(512, 1), nullptr) << "beyond a middle group";
+  EXPECT_EQ(s.Row(1).At(600), nullptr);
+  EXPECT_EQ(s.Row(5).At(200), nullptr) << "beyond a short group";
+  std::sort(expected.begin(), expected.end(), [](const TPos& a, const TPos& b) {
+    return a.second != b.second ? a.second < b.second : a.first < b.first;
+  });
+  EXPECT_EQ(Walk(s), expected);
+  std::vector<unsigned> seen;
+  s.Row(0).ForEachCell(100, 600, [&](TCell& c) { seen.push_back(c.Col()); });
+  EXPECT_EQ(seen, (std::vector<unsigned>{127, 128, 511, 512}));
+  s.ScanUsedArea();
+  EXPECT_EQ(s.MaxCol(), kMaxColumn);
+  EXPECT_EQ(s.MaxRow(), 5);
+}
+
+// A row that ends below column 512 takes a 64-byte column group, not the 2 KiB one.
+TEST(CellStorage, RowsUpToColumn511TakeNoFullGroup) {
+  TCellStorage wide, middle;
+  for (std::uint32_t row = 0; row < 2000; ++row) {
+    wide.InsertNew<TBlankCell>(600, row, 0);
+    middle.InsertNew<TBlankCell>(200, row, 0);
+  }
+  EXPECT_GT(wide.ReservedBytes(), middle.ReservedBytes() + 2000 * (2048 - 64));
+}
+
 TEST(CellStorage, ReplacingTakesTheOldFormat) {
   TCellStorage s;
   s.InsertNew<TFloatCell>(3, 4, 21, 1.0);
