@@ -319,6 +319,12 @@ bool TPackageReader::TagEnded(int tag_id) {
   TExXMLTag& tag = *CurrentElement();
   switch (kind_) {
     case pkWorksheet:
+      // A large sheet ends millions of cells and values: they take no further dispatch.
+      if (tag_id == xtC) {
+        ReadCell(tag);
+        return true;
+      }
+      if (tag_id == xtV) return false;
       return WorksheetEnded(tag);
     case pkSharedStrings:
       return SharedStringsEnded(tag);
@@ -643,9 +649,12 @@ void TPackageReader::ReadCell(TExXMLTag& cell) {
     case 'e':
       sheet_->InsertError(c, w, ErrorCodeFromText(decoded_v()), format);
       return;
-    case 'n':
-      sheet_->InsertNumber(c, w, v->TextFloat(), format);
+    case 'n': {
+      double number = 0;  // 0 for a text that is no number, as TextFloat gives
+      ParseXMLFloat(v->RawText(), number);
+      sheet_->InsertNumber(c, w, number, format);
       return;
+    }
     case 's':
       if (type == "str") {
         DecodeEscapedUnderscores(decoded_v());
