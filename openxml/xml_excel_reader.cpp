@@ -120,9 +120,12 @@ void TExcelXMLReader::TagAttribute(std::string_view name, std::string_view value
 // The values are kept in id order as they come: a tag has a handful of attributes, mostly
 // written in that order already, and a repeated id shows up where it would be inserted. At
 // most one value per id is kept, so the array never holds more than XMLAttrCount.
-bool TExcelXMLReader::CollectValue(std::string_view name, std::string_view value) {
+inline bool TExcelXMLReader::CollectValue(std::string_view name, std::string_view value) {
   const int id = XMLAttrIdOf(name);
-  if (id < 0) return true;
+  return id < 0 || CollectValue(id, value);
+}
+
+inline bool TExcelXMLReader::CollectValue(int id, std::string_view value) {
   int i = collected_count_;
   while (i > 0 && collected_[static_cast<std::size_t>(i - 1)].Id > id) --i;
   if (i > 0 && collected_[static_cast<std::size_t>(i - 1)].Id == id) return false;
@@ -155,7 +158,7 @@ void TExcelXMLReader::OpenElement(std::string_view name, std::string_view text) 
   if (count > 0) {
     if (id != xtUnknown) {
       auto* values = static_cast<TExXMLValue*>(arena_.Allocate(sizeof(TExXMLValue) * static_cast<std::size_t>(count)));
-      std::copy_n(collected_.begin(), count, values);
+      for (int i = 0; i < count; ++i) values[i] = collected_[static_cast<std::size_t>(i)];
       tag->values_ = values;
       tag->value_count_ = static_cast<std::uint16_t>(count);
     }
@@ -190,13 +193,14 @@ bool TExcelXMLReader::ReadTagDirect() {
   if (end_ - p < 3 || *p != '<') return false;
   if (p[1] == '/') return ReadEndTagDirect(p + 2);
   if (p[1] == '?' || p[1] == '!') return false;
+  if (p[1] == 'c' && (p[2] == ' ' || p[2] == '>') && ReadCellStartDirect(p)) return true;
   return ReadStartTagDirect(p + 1);
 }
 
 bool TExcelXMLReader::ReadStartTagDirect(const char* p) {
   const char* const end = end_;
   const char* const name_start = p;
-  p = ScanXMLName(p, end);
+  p = ScanXMLShortName(p, end);
   if (p == name_start) return false;
   const std::string_view name(name_start, static_cast<std::size_t>(p - name_start));
   bool empty = false;
@@ -204,6 +208,12 @@ bool TExcelXMLReader::ReadStartTagDirect(const char* p) {
   // A repeated value fails only once the tag is known to be complete: a part that ends inside
   // the tag ends the parse without a message, as under the general rules.
   std::string_view duplicate;
+  const auto take = [&](const char* attr, const char* attr_end, const char* value, const char* quote) {
+    const std::string_view attr_name(attr, static_cast<std::size_t>(attr_end - attr));
+    const std::string_view attr_value(value, static_cast<std::size_t>(quote - value));
+    preserve = attr_name.size() == 9 && attr_name == "xml:space" && attr_value == "preserve";
+    if (!CollectValue(attr_name, attr_value) && duplicate.empty()) duplicate = attr_name;
+  };
   for (;;) {
     unsigned char cls = p < end ? XMLByteClass(*p) : static_cast<unsigned char>(kcOther);
     if (cls == kcGt) break;
@@ -217,15 +227,12 @@ bool TExcelXMLReader::ReadStartTagDirect(const char* p) {
     while (p < end && XMLByteClass(*p) == kcSpace);
     if (p < end && (XMLByteClass(*p) == kcGt || XMLByteClass(*p) == kcSlash)) continue;
     const char* const attr = p;
-    p = ScanXMLName(p, end);
+    p = ScanXMLShortName(p, end);
     if (p == attr || end - p < 2 || p[0] != '=' || p[1] != '"') break;
     const char* const value = p + 2;
     const char* const quote = FindXMLByte(value, end, '"');
     if (quote == nullptr) break;
-    const std::string_view attr_name(attr, static_cast<std::size_t>(p - attr));
-    const std::string_view attr_value(value, static_cast<std::size_t>(quote - value));
-    preserve = attr_name.size() == 9 && attr_name == "xml:space" && attr_value == "preserve";
-    if (!CollectValue(attr_name, attr_value) && duplicate.empty()) duplicate = attr_name;
+    take(attr, p, value, quote);
     p = quote + 1;
   }
   if (p >= end || (*p != '>')) {
@@ -235,11 +242,51 @@ bool TExcelXMLReader::ReadStartTagDirect(const char* p) {
   }
   name_ = name;  // the duplicate-value message names the tag being read
   if (!duplicate.empty()) DuplicateValue(duplicate);
-  const char* const text_start = p + 1;
-  const char* const lt = NextTag(text_start, end);
-  std::string_view text(text_start, static_cast<std::size_t>(lt - text_start));
   preserve_space_ = preserve;
-  if (!text.empty() && (IsLowByte(text.front()) || IsLowByte(text.back())) && !preserve &&
+  OpenStartTag(name, p + 1, empty);
+  return true;
+}
+
+// A cell's start tag whose attributes all have one-letter names (r, s, t), each after a single
+// space: <c r="B2" s="3" t="s">. They are matched byte for byte, without scanning names; any
+// other shape, and a repeated attribute, is left to the general reading of the tag (p is at "<").
+bool TExcelXMLReader::ReadCellStartDirect(const char* p) {
+  const char* const end = end_;
+  const char* const name = p + 1;
+  const auto& letters = XMLOneLetterIds().Attr;
+  bool read_any = false;
+  p += 2;
+  while (p < end && *p == ' ') {
+    if (end - p < 4 || p[2] != '=' || p[3] != '"' || XMLByteClass(p[1]) != kcName) break;
+    const char* const value = p + 4;
+    const char* const quote = FindXMLByte(value, end, '"');
+    if (quote == nullptr) break;
+    const int id = letters[static_cast<unsigned char>(p[1])];
+    if (id >= 0 && !CollectValue(id, std::string_view(value, static_cast<std::size_t>(quote - value)))) break;
+    read_any = true;
+    p = quote + 1;
+  }
+  bool empty = false;
+  if (end - p >= 2 && p[0] == '/' && p[1] == '>') {
+    empty = true;
+    ++p;
+  } else if (p >= end || *p != '>') {
+    ClearCollector();
+    return false;
+  }
+  // Every value read resets the preserve-space flag; none of them is xml:space.
+  if (read_any) preserve_space_ = false;
+  name_ = std::string_view(name, 1);
+  OpenStartTag(name_, p + 1, empty);
+  return true;
+}
+
+// The rest of a start tag read directly: its text up to the next "<" (trimmed as the general
+// rules trim it), the reader's state, and its element; a cell goes on to its value.
+void TExcelXMLReader::OpenStartTag(std::string_view name, const char* text_start, bool empty) {
+  const char* const lt = NextTag(text_start, end_);
+  std::string_view text(text_start, static_cast<std::size_t>(lt - text_start));
+  if (!text.empty() && (IsLowByte(text.front()) || IsLowByte(text.back())) && !preserve_space_ &&
       !KeepsTextSpace(name))
     text = TrimLowBytes(text);
   cur_ = lt;
@@ -251,8 +298,46 @@ bool TExcelXMLReader::ReadStartTagDirect(const char* p) {
     ++depth_;
   }
   OpenElement(name, text);
-  if (empty) CloseElement();
-  return true;
+  if (empty) {
+    CloseElement();
+  } else if (current_->id_ == xtC) {
+    ReadCellValueDirect();
+  }
+}
+
+// Most cells hold just a value, <c ...><v>text</v></c>: after the cell's start tag those three
+// tags are matched byte for byte and read at once, with the callbacks, state and tree that
+// reading them one by one gives. Anything else is left to the tag-by-tag reading.
+void TExcelXMLReader::ReadCellValueDirect() {
+  const char* p = cur_;
+  const char* const end = end_;
+  if (end - p < 7 || p[0] != '<' || p[1] != 'v' || p[2] != '>') return;
+  const char* const text_start = p + 3;
+  const char* const lt = FindXMLByte(text_start, end, '<');
+  if (lt == nullptr || end - lt < 4 || lt[1] != '/' || lt[2] != 'v' || lt[3] != '>') return;
+  std::string_view text(text_start, static_cast<std::size_t>(lt - text_start));
+  if (!text.empty() && (IsLowByte(text.front()) || IsLowByte(text.back())) && !preserve_space_ &&
+      !KeepsTextSpace(std::string_view(p + 1, 1)))
+    text = TrimLowBytes(text);
+  name_ = std::string_view(p + 1, 1);
+  text_ = text;
+  kind_ = tkStartTag;
+  ++depth_;
+  cur_ = lt;
+  OpenElement(name_, text);
+  name_ = std::string_view(lt + 2, 1);
+  text_ = {};
+  kind_ = tkEndTag;
+  --depth_;
+  p = NextTag(lt + 4, end);
+  cur_ = p;
+  CloseElement();
+  // The cell's end tag.
+  if (end - p < 4 || p[1] != '/' || p[2] != 'c' || p[3] != '>' || depth_ <= 0) return;
+  name_ = std::string_view(p + 2, 1);
+  --depth_;
+  cur_ = NextTag(p + 4, end);
+  CloseElement();
 }
 
 bool TExcelXMLReader::ReadEndTagDirect(const char* p) {

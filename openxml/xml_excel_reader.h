@@ -62,9 +62,13 @@ class TExcelXMLReader : public TXMLStreamReader {
   bool ReadTagDirect();
   bool ReadStartTagDirect(const char* p);
   bool ReadEndTagDirect(const char* p);
+  bool ReadCellStartDirect(const char* p);
+  void OpenStartTag(std::string_view name, const char* text_start, bool empty);
+  void ReadCellValueDirect();
   // Files a value by its attribute id (names outside the table are dropped); false, filing
   // nothing, when the tag already has a value with that id.
   bool CollectValue(std::string_view name, std::string_view value);
+  bool CollectValue(int id, std::string_view value);
   [[noreturn]] void DuplicateValue(std::string_view name) const;
   void OpenElement(std::string_view name, std::string_view text);
   void CloseElement();

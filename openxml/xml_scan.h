@@ -54,6 +54,13 @@ inline const char* ScanXMLName(const char* p, const char* end) {
   return p;
 }
 
+// ScanXMLName with a first look for names of one letter (c, v, r, s, t), the most frequent
+// element and attribute names of a sheet.
+inline const char* ScanXMLShortName(const char* p, const char* end) {
+  if (end - p >= 2 && XMLByteClass(p[0]) == kcName && XMLByteClass(p[1]) != kcName) return p + 1;
+  return ScanXMLName(p, end);
+}
+
 // The first c in [from, end), or nullptr. Values and cell texts are mostly a few bytes long:
 // the first 16 bytes are looked at together before memchr takes over.
 inline const char* FindXMLByte(const char* from, const char* end, char c) {

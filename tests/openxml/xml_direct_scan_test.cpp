@@ -47,6 +47,12 @@ TEST(XMLDirectScan, BuildsTheTreeOfTheGeneralRules) {
       "<a/ b=\"1\"><b x=\"1/2\" y=\"a>b\"/></a ><c r=\"1\"></c r=\"2\"><d></ d>",
       "<!-- c r=\"A1\" --><![CDATA[<c>]]><!DOCTYPE x><?pi x?><c r=\"A1\"/>",
       "<c r=\"A1\"\t\ns=\"1\"\r\n>\t<v>\r\n1\r\n</v></c>",
+      // Cells read byte for byte: one-letter values (known and not), empty cells, values with
+      // spaces, cells with more than a value, and the preserve flag reset by a cell's values.
+      "<row><c r=\"A1\" x=\"1\" s=\"2\"><v>1</v></c><c r=\"B1\" s=\"1\"/><c/><c><v> 2 </v></c>"
+      "<c t=\"s\"><v>3</v><v>4</v></c><c r=\"C1\"><v>5</v>x</c><c r=\"D1\"><v/></c><c r=\"E1\"><v>6</v ></c >"
+      "<c r=\"F1\" r=\"G1\"><v>7</v></c></row>",
+      "<t xml:space=\"preserve\"><c> a </c><c r=\"A1\"> b <v> c </v></c></t><cc r=\"1\"/><c:x r=\"1\"/>",
       // Duplicate values, unknown elements with known values, names with prefixes.
       "<c r=\"A1\" r=\"A2\"/>",
       "<c r=\"A1\" r=\"A2\"",  // the part ends inside the tag: no message
