@@ -19,6 +19,11 @@ inline std::string_view TrimLowBytes(std::string_view s) {
   return s;
 }
 
+// Whether p starts a cell's start tag ("<c " or "<c>").
+inline bool IsCellStart(const char* p, const char* end) {
+  return end - p >= 3 && p[0] == '<' && p[1] == 'c' && (p[2] == ' ' || p[2] == '>');
+}
+
 // The next "<" at or after p, or end.
 inline const char* NextTag(const char* p, const char* end) {
   if (p < end && *p != '<') {
@@ -146,7 +151,10 @@ char* TExcelXMLReader::TagScratch(std::size_t size) {
 }
 
 void TExcelXMLReader::OpenElement(std::string_view name, std::string_view text) {
-  int id = XMLTagIdOf(name);
+  OpenElement(XMLTagIdOf(name), name, text);
+}
+
+void TExcelXMLReader::OpenElement(int id, std::string_view name, std::string_view text) {
   auto* tag = new (arena_.Allocate(sizeof(TExXMLTag))) TExXMLTag(this, current_, id, name, text);
   if (current_->last_ != nullptr) {
     current_->last_->next_ = tag;
@@ -193,7 +201,13 @@ bool TExcelXMLReader::ReadTagDirect() {
   if (end_ - p < 3 || *p != '<') return false;
   if (p[1] == '/') return ReadEndTagDirect(p + 2);
   if (p[1] == '?' || p[1] == '!') return false;
-  if (p[1] == 'c' && (p[2] == ' ' || p[2] == '>') && ReadCellStartDirect(p)) return true;
+  if (IsCellStart(p, end_)) {
+    if (!ReadCellStartDirect(p)) return ReadStartTagDirect(p + 1);
+    // The cells of a row follow one another: read on while the next tag is one.
+    while (IsCellStart(cur_, end_) && ReadCellStartDirect(cur_)) {
+    }
+    return true;
+  }
   return ReadStartTagDirect(p + 1);
 }
 
@@ -243,7 +257,7 @@ bool TExcelXMLReader::ReadStartTagDirect(const char* p) {
   name_ = name;  // the duplicate-value message names the tag being read
   if (!duplicate.empty()) DuplicateValue(duplicate);
   preserve_space_ = preserve;
-  OpenStartTag(name, p + 1, empty);
+  OpenStartTag(XMLTagIdOf(name), name, p + 1, empty);
   return true;
 }
 
@@ -277,13 +291,13 @@ bool TExcelXMLReader::ReadCellStartDirect(const char* p) {
   // Every value read resets the preserve-space flag; none of them is xml:space.
   if (read_any) preserve_space_ = false;
   name_ = std::string_view(name, 1);
-  OpenStartTag(name_, p + 1, empty);
+  OpenStartTag(xtC, name_, p + 1, empty);
   return true;
 }
 
 // The rest of a start tag read directly: its text up to the next "<" (trimmed as the general
 // rules trim it), the reader's state, and its element; a cell goes on to its value.
-void TExcelXMLReader::OpenStartTag(std::string_view name, const char* text_start, bool empty) {
+void TExcelXMLReader::OpenStartTag(int id, std::string_view name, const char* text_start, bool empty) {
   const char* const lt = NextTag(text_start, end_);
   std::string_view text(text_start, static_cast<std::size_t>(lt - text_start));
   if (!text.empty() && (IsLowByte(text.front()) || IsLowByte(text.back())) && !preserve_space_ &&
@@ -297,10 +311,10 @@ void TExcelXMLReader::OpenStartTag(std::string_view name, const char* text_start
     kind_ = tkStartTag;
     ++depth_;
   }
-  OpenElement(name, text);
+  OpenElement(id, name, text);
   if (empty) {
     CloseElement();
-  } else if (current_->id_ == xtC) {
+  } else if (id == xtC) {
     ReadCellValueDirect();
   }
 }
@@ -324,7 +338,7 @@ void TExcelXMLReader::ReadCellValueDirect() {
   kind_ = tkStartTag;
   ++depth_;
   cur_ = lt;
-  OpenElement(name_, text);
+  OpenElement(xtV, name_, text);
   name_ = std::string_view(lt + 2, 1);
   text_ = {};
   kind_ = tkEndTag;

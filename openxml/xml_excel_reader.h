@@ -63,7 +63,7 @@ class TExcelXMLReader : public TXMLStreamReader {
   bool ReadStartTagDirect(const char* p);
   bool ReadEndTagDirect(const char* p);
   bool ReadCellStartDirect(const char* p);
-  void OpenStartTag(std::string_view name, const char* text_start, bool empty);
+  void OpenStartTag(int id, std::string_view name, const char* text_start, bool empty);
   void ReadCellValueDirect();
   // Files a value by its attribute id (names outside the table are dropped); false, filing
   // nothing, when the tag already has a value with that id.
@@ -71,6 +71,7 @@ class TExcelXMLReader : public TXMLStreamReader {
   bool CollectValue(int id, std::string_view value);
   [[noreturn]] void DuplicateValue(std::string_view name) const;
   void OpenElement(std::string_view name, std::string_view text);
+  void OpenElement(int id, std::string_view name, std::string_view text);
   void CloseElement();
   void FreeChildren(TExXMLTag* parent);
   void ClearTree();
