@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <system_error>
 
 namespace gridport {
 
@@ -30,7 +31,25 @@ void* MapHugePages(std::size_t size) {
 
 void UnmapHugePages(void* memory, std::size_t size) { ::munmap(memory, HugePageSpan(size)); }
 
+void TChunkRegions::StartPrefault(unsigned char* from, std::size_t size) {
+#ifdef MADV_POPULATE_WRITE
+  try {
+    prefault_ = std::thread([from, size] { ::madvise(from, size, MADV_POPULATE_WRITE); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the pages are faulted in where they are first written.
+  }
+#else
+  (void)from;
+  (void)size;
+#endif
+}
+
+void TChunkRegions::JoinPrefault() {
+  if (prefault_.joinable()) prefault_.join();
+}
+
 void TChunkRegions::NewRegion(std::size_t at_least) {
+  JoinPrefault();
   std::size_t size = std::max(at_least, std::min(region_bytes_, kLargestRegion));
   regions_.reserve(regions_.size() + 1);  // no allocation may fail after the region's
   TRegion region{};
@@ -44,9 +63,12 @@ void TChunkRegions::NewRegion(std::size_t at_least) {
   region_bytes_ += size;
   next_ = region.Base;
   left_ = size;
+  // The first huge page is written at once by the caller; the helper takes the rest.
+  if (region.Mapped && size > kHugePage) StartPrefault(region.Base + kHugePage, size - kHugePage);
 }
 
 void TChunkRegions::Clear() {
+  JoinPrefault();
   for (const TRegion& region : regions_) {
     if (region.Mapped)
       UnmapHugePages(region.Base, region.Size);

@@ -1,10 +1,16 @@
 #include "workbook/chunk_regions.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <vector>
+
+#include "tests/openxml/thread_count.h"
 
 namespace gridport {
 namespace {
@@ -51,6 +57,50 @@ TEST(ChunkRegions, OversizedRequestGetsItsOwnRegion) {
   std::memset(p, 7, big);
   EXPECT_EQ(p[big - 1], 7);
   EXPECT_GE(regions.RegionBytes(), big + 100);
+}
+
+// Pages of [from, from + size) that are resident.
+std::size_t ResidentPages(unsigned char* from, std::size_t size) {
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  std::vector<unsigned char> resident(size / page);
+  if (::mincore(from, size, resident.data()) != 0) return 0;
+  std::size_t count = 0;
+  for (unsigned char r : resident) count += r & 1;
+  return count;
+}
+
+// A region of several huge pages is faulted in by a helper before anything is written to it
+// past its first huge page, and the helper never outlives the regions: neither a Clear right
+// after the region was made nor the destruction leaves a thread behind.
+TEST(ChunkRegions, LargeRegionsArePrefaultedByAHelperThatIsJoined) {
+  {
+    void* probe = ::mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(probe, MAP_FAILED);
+#ifdef MADV_POPULATE_WRITE
+    const bool supported = ::madvise(probe, 4096, MADV_POPULATE_WRITE) == 0;
+#else
+    const bool supported = false;
+#endif
+    ::munmap(probe, 4096);
+    if (!supported) GTEST_SKIP() << "the kernel cannot prefault pages";
+  }
+  const std::size_t threads = test::ThreadCountBefore();
+  const std::size_t size = std::size_t{8} << 20;
+  {
+    TChunkRegions regions;
+    regions.Take(size);
+    regions.Clear();
+    EXPECT_EQ(test::ThreadCount(), threads);
+    auto* p = static_cast<unsigned char*>(regions.Take(size));
+    const std::size_t rest = (size - kHugePage) / static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    std::size_t resident = 0;
+    for (int wait = 0; wait < 1000 && (resident = ResidentPages(p + kHugePage, size - kHugePage)) < rest; ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(resident, rest) << "pages past the first huge page were not faulted in";
+    std::memset(p, 3, size);
+    EXPECT_EQ(p[size - 1], 3);
+  }
+  EXPECT_EQ(test::ThreadCount(), threads);
 }
 
 // A vector on the allocator: small and huge-page arrays alike start zeroed,
