@@ -154,7 +154,7 @@ void TExcelXMLReader::OpenElement(std::string_view name, std::string_view text) 
   OpenElement(XMLTagIdOf(name), name, text);
 }
 
-void TExcelXMLReader::OpenElement(int id, std::string_view name, std::string_view text) {
+inline void TExcelXMLReader::OpenElement(int id, std::string_view name, std::string_view text) {
   auto* tag = new (arena_.Allocate(sizeof(TExXMLTag))) TExXMLTag(this, current_, id, name, text);
   if (current_->last_ != nullptr) {
     current_->last_->next_ = tag;
@@ -177,7 +177,7 @@ void TExcelXMLReader::OpenElement(int id, std::string_view name, std::string_vie
   if (id != xtUnknown) TagBegun(id);
 }
 
-void TExcelXMLReader::CloseElement() {
+inline void TExcelXMLReader::CloseElement() {
   if (collected_count_ != 0) ClearCollector();  // attributes written in an end tag belong to no element
   if (current_ == &root_) throw EXLSError("XML level < 0");
   TExXMLTag* ended = current_;
