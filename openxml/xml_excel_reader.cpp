@@ -3,6 +3,8 @@
 #include <string.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "openxml/xml_scan.h"
@@ -22,6 +24,19 @@ inline std::string_view TrimLowBytes(std::string_view s) {
 // Whether p starts a cell's start tag ("<c " or "<c>").
 inline bool IsCellStart(const char* p, const char* end) {
   return end - p >= 3 && p[0] == '<' && p[1] == 'c' && (p[2] == ' ' || p[2] == '>');
+}
+
+// The four bytes at p (which exist) as one number, to match short fixed tags in one compare.
+inline std::uint32_t Bytes4(const char* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+constexpr std::uint32_t Bytes4(char a, char b, char c, char d) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(a)) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 8 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(d)) << 24;
 }
 
 // The next "<" at or after p, or end.
@@ -271,7 +286,7 @@ bool TExcelXMLReader::ReadCellStartDirect(const char* p) {
   bool read_any = false;
   p += 2;
   while (p < end && *p == ' ') {
-    if (end - p < 4 || p[2] != '=' || p[3] != '"' || XMLByteClass(p[1]) != kcName) break;
+    if (end - p < 4 || (Bytes4(p) & 0xFFFF0000) != Bytes4(0, 0, '=', '"') || XMLByteClass(p[1]) != kcName) break;
     const char* const value = p + 4;
     const char* const quote = FindXMLByte(value, end, '"');
     if (quote == nullptr) break;
@@ -325,10 +340,10 @@ void TExcelXMLReader::OpenStartTag(int id, std::string_view name, const char* te
 void TExcelXMLReader::ReadCellValueDirect() {
   const char* p = cur_;
   const char* const end = end_;
-  if (end - p < 7 || p[0] != '<' || p[1] != 'v' || p[2] != '>') return;
+  if (end - p < 7 || (Bytes4(p) & 0xFFFFFF) != Bytes4('<', 'v', '>', 0)) return;
   const char* const text_start = p + 3;
   const char* const lt = FindXMLByte(text_start, end, '<');
-  if (lt == nullptr || end - lt < 4 || lt[1] != '/' || lt[2] != 'v' || lt[3] != '>') return;
+  if (lt == nullptr || end - lt < 4 || Bytes4(lt) != Bytes4('<', '/', 'v', '>')) return;
   std::string_view text(text_start, static_cast<std::size_t>(lt - text_start));
   if (!text.empty() && (IsLowByte(text.front()) || IsLowByte(text.back())) && !preserve_space_ &&
       !KeepsTextSpace(std::string_view(p + 1, 1)))
@@ -347,7 +362,7 @@ void TExcelXMLReader::ReadCellValueDirect() {
   cur_ = p;
   CloseElement();
   // The cell's end tag.
-  if (end - p < 4 || p[1] != '/' || p[2] != 'c' || p[3] != '>' || depth_ <= 0) return;
+  if (end - p < 4 || Bytes4(p) != Bytes4('<', '/', 'c', '>') || depth_ <= 0) return;
   name_ = std::string_view(p + 2, 1);
   --depth_;
   cur_ = NextTag(p + 4, end);
