@@ -606,15 +606,6 @@ TCellFormat& TCellFormats::AddCopyOf(const TCellFormat& format) {
   return *added;
 }
 
-TCellFormat* TCellFormats::Item(long long index) const {
-  if (index < 0 || index >= static_cast<long long>(formats_.size())) throw EListError(index);
-  return formats_[static_cast<std::size_t>(index)].get();
-}
-
-void TCellFormats::AddUsage(TCellFormat& format) const {
-  if (format.Index >= first_deletable_) ++format.Usage;
-}
-
 void TCellFormats::ReleaseUsage(TCellFormat& format) {
   if (format.Index < first_deletable_) return;
   if (--format.Usage < 1) RemoveAt(format.Index);

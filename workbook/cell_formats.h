@@ -390,14 +390,20 @@ class TCellFormats final : private TFontRemovalListener {
   // OnFormatRemoved is told, so that holders of indices can follow.
   void RemoveAt(long long index);
   std::function<void(int index)> OnFormatRemoved;
-  TCellFormat* Item(long long index) const;
+  // Inline, as AddUsage: every cell a reader stores looks its format up.
+  TCellFormat* Item(long long index) const {
+    if (index < 0 || index >= static_cast<long long>(formats_.size())) throw EListError(index);
+    return formats_[static_cast<std::size_t>(index)].get();
+  }
   TCellFormat* operator[](long long index) const { return Item(index); }
   int Count() const { return static_cast<int>(formats_.size()); }
 
   // Usage counting by cells, rows and columns: formats below the first
   // deletable index are not counted; ReleaseUsage removes a counted format
   // whose usage falls below 1 (the pointer is invalid afterwards).
-  void AddUsage(TCellFormat& format) const;
+  void AddUsage(TCellFormat& format) const {
+    if (format.Index >= first_deletable_) ++format.Usage;
+  }
   void ReleaseUsage(TCellFormat& format);
 
   int FirstDeletable() const { return first_deletable_; }

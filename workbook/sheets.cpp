@@ -81,8 +81,6 @@ std::string Utf8Of(std::u16string_view text) {
 TSheet::TSheet(TSheets& owner, std::uint8_t kind, std::uint32_t id, TCellValues& cells)
     : owner_(&owner), kind_(kind), id_(id), cells_(&cells) {}
 
-TXLSWorkbook& TSheet::Workbook() const { return owner_->workbook_; }
-
 std::size_t TSheet::Index() const {
   for (std::size_t i = 0; i < owner_->items_.size(); ++i)
     if (owner_->items_[i].get() == this) return i;

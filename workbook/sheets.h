@@ -241,6 +241,8 @@ class TSheets {
   std::uint32_t nextId_ = 0;
 };
 
+inline TXLSWorkbook& TSheet::Workbook() const { return owner_->workbook_; }
+
 // UTF-8 form of UTF-16 text, for exception messages.
 std::string Utf8Of(std::u16string_view text);
 
