@@ -61,18 +61,25 @@ void TExcelXMLReader::ParsePart(std::string_view part_name, const char* data, st
   ParsePart(part_name);
 }
 
+// Frees the part's elements when a parse ends, normally or by an exception.
+class TExcelXMLReader::TTreeClearer {
+ public:
+  explicit TTreeClearer(TExcelXMLReader& reader) : reader_(reader) {}
+  ~TTreeClearer() { reader_.ClearTree(); }
+  TTreeClearer(const TTreeClearer&) = delete;
+  TTreeClearer& operator=(const TTreeClearer&) = delete;
+
+ private:
+  TExcelXMLReader& reader_;
+};
+
 void TExcelXMLReader::ParsePart(std::string_view part_name) {
   part_name_.assign(part_name);
-  try {
-    for (;;) {
-      if (direct_scan_ && ReadTagDirect()) continue;
-      if (!ReadNext()) break;
-    }
-  } catch (...) {
-    ClearTree();
-    throw;
+  TTreeClearer clearer(*this);
+  for (;;) {
+    if (direct_scan_ && ReadTagDirect()) continue;
+    if (!ReadNext()) break;
   }
-  ClearTree();
 }
 
 void TExcelXMLReader::ParsePart(std::string_view part_name, TXMLPartFeed& feed) {
@@ -81,43 +88,38 @@ void TExcelXMLReader::ParsePart(std::string_view part_name, TXMLPartFeed& feed) 
   SetSource(data, 0);
   part_name_.assign(part_name);
   std::size_t ready = 0;
-  try {
-    for (;;) {
-      // A token read in full before the end is read as over the whole part: the scans look at
-      // no byte past the token and the text after it, which ends at the "<" at the end. One
-      // that reaches the end answers false; the state it started from is restored.
-      const char* const start = cur_;
-      const int depth = depth_;
-      const int kind = kind_;
-      if (direct_scan_ && ReadTagDirect()) continue;
-      if (ReadNext()) continue;
-      if (end_ == data + size) break;
-      cur_ = start;
-      depth_ = depth;
-      kind_ = kind;
-      // Move the end to just before the last "<" of the ready bytes (none lies between the
-      // end and the bytes ready before, so only the new ones are searched), or to the part's
-      // end once all are ready. It must move on at least as far again as this attempt
-      // reached, so that a long token (a large comment) is scanned a bounded number of times.
-      const std::size_t from = static_cast<std::size_t>(start - data);
-      std::size_t end = static_cast<std::size_t>(end_ - data);
-      const std::size_t target = end + std::max<std::size_t>(end - from, 1);
-      while (end < target && end < size) {
-        const std::size_t searched = ready;
-        ready = feed.WaitReady(std::min(size, std::max(ready, target) + 1));
-        if (ready >= size) {
-          end = size;
-        } else if (const void* lt = memrchr(data + searched, '<', ready - searched)) {
-          end = static_cast<std::size_t>(static_cast<const char*>(lt) - data);
-        }
+  TTreeClearer clearer(*this);
+  for (;;) {
+    // A token read in full before the end is read as over the whole part: the scans look at
+    // no byte past the token and the text after it, which ends at the "<" at the end. One
+    // that reaches the end answers false; the state it started from is restored.
+    const char* const start = cur_;
+    const int depth = depth_;
+    const int kind = kind_;
+    if (direct_scan_ && ReadTagDirect()) continue;
+    if (ReadNext()) continue;
+    if (end_ == data + size) break;
+    cur_ = start;
+    depth_ = depth;
+    kind_ = kind;
+    // Move the end to just before the last "<" of the ready bytes (none lies between the
+    // end and the bytes ready before, so only the new ones are searched), or to the part's
+    // end once all are ready. It must move on at least as far again as this attempt
+    // reached, so that a long token (a large comment) is scanned a bounded number of times.
+    const std::size_t from = static_cast<std::size_t>(start - data);
+    std::size_t end = static_cast<std::size_t>(end_ - data);
+    const std::size_t target = end + std::max<std::size_t>(end - from, 1);
+    while (end < target && end < size) {
+      const std::size_t searched = ready;
+      ready = feed.WaitReady(std::min(size, std::max(ready, target) + 1));
+      if (ready >= size) {
+        end = size;
+      } else if (const void* lt = memrchr(data + searched, '<', ready - searched)) {
+        end = static_cast<std::size_t>(static_cast<const char*>(lt) - data);
       }
-      end_ = data + end;
     }
-  } catch (...) {
-    ClearTree();
-    throw;
+    end_ = data + end;
   }
-  ClearTree();
 }
 
 // Elements point into the part's buffer, so none may outlive the parse; the next part starts

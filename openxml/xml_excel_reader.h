@@ -57,6 +57,7 @@ class TExcelXMLReader : public TXMLStreamReader {
 
  private:
   friend class TExXMLTag;
+  class TTreeClearer;
   // Reads one tag of the common shape and the text after it straight into the tree; false,
   // with nothing changed, for any other tag.
   bool ReadTagDirect();
