@@ -255,7 +255,7 @@ bool TPackageReader::ReadPart(TXLSZipArchive& archive, TPartKind kind, const std
       ReadInflatingPart(archive, index, name))
     return true;
   part_.Clear();
-  archive.ReadPart(wide, part_);
+  archive.ReadPart(index, part_);
   try {
     ParsePart(name, reinterpret_cast<const char*>(part_.Data()), part_.Size());
   } catch (...) {

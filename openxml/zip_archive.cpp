@@ -426,11 +426,11 @@ bool TQuillZip::InflateEntryData(const TZipEntryData& data, std::uint8_t* out, s
 void TQuillZip::Extract(const TQuillZipEntriesEntry& entry, TZipPartBuffer& stream) {
   const TZipEntryData data = LocateEntryData(entry);
   const std::size_t size = data.Size;
+  if (size == 0) return;
   if (!data.Deflated) {
-    if (size != 0) std::memcpy(stream.Extend(size), data.Source, size);
+    std::memcpy(stream.Extend(size), data.Source, size);
     return;
   }
-  if (size == 0) return;
   std::uint8_t* out = stream.Extend(size);
   try {
     InflateEntryData(data, out, size, nullptr);

@@ -52,6 +52,10 @@ int TXLSZipArchive::IndexOf(std::u16string_view name) const {
 void TXLSZipArchive::ReadPart(std::u16string_view name, TZipPartBuffer& stream) {
   const int index = IndexOf(name);
   if (index < 0) throw EXLSError("Can not find file " + ZipNameToUtf8(name) + " in ZIP");
+  ReadPart(index, stream);
+}
+
+void TXLSZipArchive::ReadPart(int index, TZipPartBuffer& stream) {
   zip_->Entries().Items(index).ExtractToStream(stream);
   stream.SetPosition(0);
 }

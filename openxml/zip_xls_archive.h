@@ -40,6 +40,8 @@ class TXLSZipArchive {
   // TZipPartBuffer promises. A missing part fails with
   // "Can not find file <name> in ZIP".
   void ReadPart(std::u16string_view name, TZipPartBuffer& stream);
+  // The same for the part at an index that IndexOf gave.
+  void ReadPart(int index, TZipPartBuffer& stream);
 
   TQuillZip& Zip() { return *zip_; }
   const TQuillZip& Zip() const { return *zip_; }
