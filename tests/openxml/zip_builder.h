@@ -11,37 +11,31 @@
 
 namespace gridport::test {
 
-// Raw deflate (no zlib header or trailer), as zip entries hold it.
-inline std::string RawDeflate(const std::string& data, int level = Z_DEFAULT_COMPRESSION) {
+// Raw deflate (no zlib header or trailer), as zip entries hold it, ended by the given flush:
+// Z_FINISH closes the stream, Z_FULL_FLUSH leaves it open at a byte boundary.
+inline std::string RawDeflateFlushed(const std::string& data, int level, int flush) {
   z_stream zs{};
   if (deflateInit2(&zs, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
     throw std::runtime_error("deflateInit2");
-  std::string out(deflateBound(&zs, data.size()), '\0');
+  std::string out(deflateBound(&zs, data.size()) + 16, '\0');
   zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
   zs.avail_in = static_cast<uInt>(data.size());
   zs.next_out = reinterpret_cast<Bytef*>(out.data());
   zs.avail_out = static_cast<uInt>(out.size());
-  if (deflate(&zs, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("deflate");
+  if (deflate(&zs, flush) != (flush == Z_FINISH ? Z_STREAM_END : Z_OK)) throw std::runtime_error("deflate");
   out.resize(zs.total_out);
   deflateEnd(&zs);
   return out;
 }
 
+inline std::string RawDeflate(const std::string& data, int level = Z_DEFAULT_COMPRESSION) {
+  return RawDeflateFlushed(data, level, Z_FINISH);
+}
+
 // Raw deflate of good, flushed to a byte boundary, then a final block of the reserved type 3:
 // zlib inflates all of good and then fails.
 inline std::string RawDeflateThenDamage(const std::string& good) {
-  z_stream zs{};
-  if (deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-    throw std::runtime_error("deflateInit2");
-  std::string out(deflateBound(&zs, good.size()) + 16, '\0');
-  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(good.data()));
-  zs.avail_in = static_cast<uInt>(good.size());
-  zs.next_out = reinterpret_cast<Bytef*>(out.data());
-  zs.avail_out = static_cast<uInt>(out.size());
-  if (deflate(&zs, Z_FULL_FLUSH) != Z_OK) throw std::runtime_error("deflate");
-  out.resize(zs.total_out);
-  deflateEnd(&zs);
-  return out + '\x07';
+  return RawDeflateFlushed(good, Z_DEFAULT_COMPRESSION, Z_FULL_FLUSH) + '\x07';
 }
 
 inline std::uint32_t Crc32(const std::string& data) {
