@@ -29,6 +29,11 @@ class TXMLArena {
   }
   TMark Mark() const { return {chunk_, static_cast<std::size_t>(next_ - start_)}; }
   void Release(TMark mark) {
+    // Mostly the mark lies in the current chunk (a row's cells are freed after every cell).
+    if (mark.Chunk == chunk_ && start_ != nullptr) {
+      next_ = start_ + mark.Offset;
+      return;
+    }
     chunk_ = mark.Chunk;
     if (chunk_ < chunks_.size()) {
       start_ = chunks_[chunk_].Data.get();
