@@ -13,26 +13,9 @@ namespace {
   throw EXLSError("'" + std::string(text) + "' is not a valid integer value");
 }
 
-[[noreturn]] void RequiredMissing(int attr) {
-  throw EXLSError("Required value missing: " + std::string(XMLAttrName(attr)));
-}
-
 }  // namespace
 
-TXMLCellRef ParseXMLCellRef(std::string_view ref) {
-  // The usual form: one to three capitals, then one to seven digits.
-  {
-    const std::size_t n = ref.size();
-    std::size_t i = 0;
-    std::int32_t col = 0;
-    for (unsigned letter; i < n && i < 3 && (letter = static_cast<unsigned char>(ref[i]) - unsigned{'A'}) < 26; ++i)
-      col = col * 26 + static_cast<std::int32_t>(letter) + 1;
-    const std::size_t letters = i;
-    std::int32_t row = 0;
-    for (unsigned digit; i < n && i - letters < 7 && (digit = static_cast<unsigned char>(ref[i]) - unsigned{'0'}) <= 9; ++i)
-      row = row * 10 + static_cast<std::int32_t>(digit);
-    if (letters > 0 && i > letters && i == n) return {col - 1, row - 1};
-  }
+TXMLCellRef ParseXMLCellRefGeneral(std::string_view ref) {
   std::size_t digits = ref.size();
   while (digits > 0 && ref[digits - 1] >= '0' && ref[digits - 1] <= '9') --digits;
   std::string_view row_text = ref.substr(digits);
@@ -60,13 +43,10 @@ TXMLAreaRef ParseXMLAreaRef(std::string_view ref) {
   return {ParseXMLCellRef(ref.substr(0, colon)), ParseXMLCellRef(ref.substr(colon + 1))};
 }
 
-const TExXMLValue* TExXMLTag::Value(int attr) const {
-  if (attr < 0 || attr >= XMLAttrCount) throw EXLSError("XML value id out of range");
-  for (std::uint16_t i = 0; i < value_count_; ++i) {
-    if (values_[i].Id == attr) return &values_[i];
-    if (values_[i].Id > attr) break;
-  }
-  return nullptr;
+void TExXMLTag::ValueIdOutOfRange() { throw EXLSError("XML value id out of range"); }
+
+void TExXMLTag::RequiredMissing(int attr) {
+  throw EXLSError("Required value missing: " + std::string(XMLAttrName(attr)));
 }
 
 bool TExXMLTag::Bool(int attr, bool def) const {
@@ -100,11 +80,6 @@ std::u16string TExXMLTag::DecodedString(int attr, std::u16string_view def) const
   return v ? DecodeXMLText(v->Raw) : std::u16string(def);
 }
 
-std::string_view TExXMLTag::RequiredString(int attr) const {
-  const TExXMLValue* v = Value(attr);
-  if (v == nullptr) RequiredMissing(attr);
-  return v->Raw;
-}
 
 std::u16string TExXMLTag::RequiredDecodedString(int attr) const {
   return DecodeXMLText(RequiredString(attr));
@@ -141,7 +116,6 @@ std::uint32_t TExXMLTag::Hex(int attr) const {
   return value;
 }
 
-TXMLCellRef TExXMLTag::CellRef(int attr) const { return ParseXMLCellRef(RequiredString(attr)); }
 TXMLAreaRef TExXMLTag::AreaRef(int attr) const { return ParseXMLAreaRef(RequiredString(attr)); }
 
 std::u16string TExXMLTag::DecodedText() const { return DecodeXMLText(text_); }
@@ -151,11 +125,6 @@ std::int32_t TExXMLTag::TextInt() const {
   return value;
 }
 
-double TExXMLTag::TextFloat() const {
-  double value = 0;
-  ParseXMLFloat(text_, value);
-  return value;
-}
 
 TExXMLTag* TExXMLTag::Child(int tag) const {
   for (TExXMLTag* c = first_; c != nullptr; c = c->next_)

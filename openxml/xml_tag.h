@@ -12,6 +12,7 @@
 
 #include "openxml/xml_arena.h"
 #include "openxml/xml_names.h"
+#include "openxml/xml_text.h"
 #include "workbook/saved_tags.h"
 
 namespace gridport {
@@ -36,7 +37,22 @@ struct TXMLAreaRef {
 
 // Column and row of a cell reference: the trailing digits are the row number, the capitals
 // before them the column in base 26 (A = 1). A reference without digits throws.
-TXMLCellRef ParseXMLCellRef(std::string_view ref);
+TXMLCellRef ParseXMLCellRefGeneral(std::string_view ref);
+// Inline for the usual form, one to three capitals and one to seven digits: it is called for
+// every cell of a sheet.
+inline TXMLCellRef ParseXMLCellRef(std::string_view ref) {
+  const std::size_t n = ref.size();
+  std::size_t i = 0;
+  std::int32_t col = 0;
+  for (unsigned letter; i < n && i < 3 && (letter = static_cast<unsigned char>(ref[i]) - unsigned{'A'}) < 26; ++i)
+    col = col * 26 + static_cast<std::int32_t>(letter) + 1;
+  const std::size_t letters = i;
+  std::int32_t row = 0;
+  for (unsigned digit; i < n && i - letters < 7 && (digit = static_cast<unsigned char>(ref[i]) - unsigned{'0'}) <= 9; ++i)
+    row = row * 10 + static_cast<std::int32_t>(digit);
+  if (letters > 0 && i > letters && i == n) return {col - 1, row - 1};
+  return ParseXMLCellRefGeneral(ref);
+}
 // "A1:C3", or a single reference given twice.
 TXMLAreaRef ParseXMLAreaRef(std::string_view ref);
 
@@ -61,7 +77,14 @@ class TExXMLTag {
   bool HasChildren() const { return first_ != nullptr; }
 
   // Attribute values. An id outside 0..198 throws "XML value id out of range".
-  const TExXMLValue* Value(int attr) const;
+  const TExXMLValue* Value(int attr) const {
+    if (attr < 0 || attr >= XMLAttrCount) ValueIdOutOfRange();
+    for (std::uint16_t i = 0; i < value_count_; ++i) {
+      if (values_[i].Id == attr) return &values_[i];
+      if (values_[i].Id > attr) break;
+    }
+    return nullptr;
+  }
   bool HasValue(int attr) const { return Value(attr) != nullptr; }
   bool HasValues() const { return value_count_ != 0; }
   // All values, in id order.
@@ -74,7 +97,11 @@ class TExXMLTag {
   std::string_view String(int attr, std::string_view def = {}) const;
   std::u16string DecodedString(int attr, std::u16string_view def = {}) const;
   // Absent: "Required value missing: " + attribute name.
-  std::string_view RequiredString(int attr) const;
+  std::string_view RequiredString(int attr) const {
+    const TExXMLValue* v = Value(attr);
+    if (v == nullptr) RequiredMissing(attr);
+    return v->Raw;
+  }
   std::u16string RequiredDecodedString(int attr) const;
   std::int32_t RequiredInt(int attr) const;
   double RequiredFloat(int attr) const;
@@ -82,7 +109,7 @@ class TExXMLTag {
   int Enumerated(int attr, int def, std::initializer_list<std::string_view> names) const;
   // The hexadecimal digits of the text in order, other characters skipped; 0 when absent.
   std::uint32_t Hex(int attr) const;
-  TXMLCellRef CellRef(int attr) const;
+  TXMLCellRef CellRef(int attr) const { return ParseXMLCellRef(RequiredString(attr)); }
   TXMLAreaRef AreaRef(int attr) const;
 
   // The text between the start tag and the next tag, raw and decoded.
@@ -90,7 +117,11 @@ class TExXMLTag {
   std::u16string DecodedText() const;
   bool TextBool() const { return text_ == "1"; }
   std::int32_t TextInt() const;
-  double TextFloat() const;
+  double TextFloat() const {
+    double value = 0;
+    ParseXMLFloat(text_, value);
+    return value;
+  }
 
   // First child with that id, or none.
   TExXMLTag* Child(int tag) const;
@@ -117,6 +148,8 @@ class TExXMLTag {
 
  private:
   friend class TExcelXMLReader;
+  [[noreturn]] static void ValueIdOutOfRange();
+  [[noreturn]] static void RequiredMissing(int attr);
 
   TExcelXMLReader* owner_ = nullptr;
   TExXMLTag* parent_ = nullptr;
