@@ -116,7 +116,7 @@ bool IsoDateToSerial(std::string_view text, double& serial) {
 }
 
 TPackageReader::TPackageReader(TXLSWorkbook& workbook)
-    : workbook_(workbook), scratch_font_(std::make_unique<TXFontEx12>()) {}
+    : workbook_(workbook), worker_chunk_(TInflatingPart::kDefaultChunk), scratch_font_(std::make_unique<TXFontEx12>()) {}
 
 TPackageReader::~TPackageReader() = default;
 
@@ -161,14 +161,21 @@ std::string RelationsPartOf(const std::string& part) {
   return part.substr(0, slash) + "_rels/" + part.substr(slash) + ".rels";
 }
 
-// Puts a relation list back into ordered mode when its part has been read or has failed.
-struct TRestoreOrder {
-  TXMLRelations& list;
-  ~TRestoreOrder() { list.SetOrdered(); }
+// Keeps a relation list collecting while its part is read, and puts it back into ordered mode
+// however the read ends.
+class TCollectingScope {
+ public:
+  explicit TCollectingScope(TXMLRelations& list) : list_(list) { list_.SetCollecting(); }
+  ~TCollectingScope() { list_.SetOrdered(); }
+  TCollectingScope(const TCollectingScope&) = delete;
+  TCollectingScope& operator=(const TCollectingScope&) = delete;
+
+ private:
+  TXMLRelations& list_;
 };
 
 bool Holds(TXLSZipArchive& archive, const std::string& name) {
-  return archive.IndexOf(std::u16string(name.begin(), name.end())) >= 0;
+  return archive.IndexOfUtf8(name) >= 0;
 }
 
 }  // namespace
@@ -187,8 +194,7 @@ void TPackageReader::ReadArchive(TXLSZipArchive& archive) {
   if (!archive.IsZipFile()) throw EXLSError("Cannot process this file: not a zip archive");
   sheet_counter_ = 0;
   TXMLRelationsWorkbook& workbook_relations = workbook_.PackageRelations();
-  workbook_relations.SetCollecting();
-  TRestoreOrder restore{workbook_relations};
+  TCollectingScope collecting(workbook_relations);
 
   // Parts are read by their usual names; a package whose writer put them elsewhere is found
   // through its relationships (the package root names the workbook, the workbook its parts).
@@ -229,8 +235,7 @@ void TPackageReader::ReadArchive(TXLSZipArchive& archive) {
   }
   for (std::size_t n = 1; n <= sheets; ++n) {
     SelectSheet(n - 1);
-    sheet_->PackageRelations().SetCollecting();
-    TRestoreOrder restore_sheet{sheet_->PackageRelations()};
+    TCollectingScope collecting_sheet(sheet_->PackageRelations());
     std::string sheet_part = n <= worksheets.size() && !worksheets[n - 1].empty()
                                  ? worksheets[n - 1]
                                  : "xl/worksheets/sheet" + std::to_string(n) + ".xml";
@@ -246,9 +251,8 @@ void TPackageReader::ReadArchive(TXLSZipArchive& archive) {
 }
 
 bool TPackageReader::ReadPart(TXLSZipArchive& archive, TPartKind kind, const std::string& name) {
-  std::u16string wide(name.begin(), name.end());
   if (name.empty()) return false;
-  const int index = archive.IndexOf(wide);
+  const int index = archive.IndexOfUtf8(name);
   if (index < 0) return false;
   kind_ = kind;
   if (TInflatingPart::Suits(archive.Zip(), archive.Zip().Entries().Items(index), worker_min_size_) &&
@@ -649,12 +653,9 @@ void TPackageReader::ReadCell(TExXMLTag& cell) {
     case 'e':
       sheet_->InsertError(c, w, ErrorCodeFromText(decoded_v()), format);
       return;
-    case 'n': {
-      double number = 0;  // 0 for a text that is no number, as TextFloat gives
-      ParseXMLFloat(v->RawText(), number);
-      sheet_->InsertNumber(c, w, number, format);
+    case 'n':
+      sheet_->InsertNumber(c, w, v->TextFloat(), format);
       return;
-    }
     case 's':
       if (type == "str") {
         DecodeEscapedUnderscores(decoded_v());

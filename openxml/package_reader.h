@@ -93,7 +93,7 @@ class TPackageReader : public TExcelXMLReader {
   std::size_t sheet_counter_ = 0;
   TZipPartBuffer part_;
   std::size_t worker_min_size_ = kWorkerMinPartSize;
-  std::size_t worker_chunk_ = std::size_t{1} << 20;
+  std::size_t worker_chunk_;  // TInflatingPart::kDefaultChunk unless set
   // Every relationship of the package root and the workbook, whatever its type, and the r:id
   // of each sheet element: where parts lie when a writer did not use the usual names.
   TXMLRelations root_relations_;

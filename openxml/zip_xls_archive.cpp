@@ -45,9 +45,9 @@ void TXLSZipArchive::Open(std::istream& stream) { zip_->OpenStream(stream); }
 
 void TXLSZipArchive::OpenFile(const std::string& file_name) { zip_->OpenFile(file_name); }
 
-int TXLSZipArchive::IndexOf(std::u16string_view name) const {
-  return zip_->Entries().IndexOf(ZipNameToUtf8(name));
-}
+int TXLSZipArchive::IndexOf(std::u16string_view name) const { return IndexOfUtf8(ZipNameToUtf8(name)); }
+
+int TXLSZipArchive::IndexOfUtf8(std::string_view name) const { return zip_->Entries().IndexOf(name); }
 
 void TXLSZipArchive::ReadPart(std::u16string_view name, TZipPartBuffer& stream) {
   const int index = IndexOf(name);

@@ -34,6 +34,8 @@ class TXLSZipArchive {
   // Index of the part, or -1. The name is converted to UTF-8, the encoding
   // package writers use for part names, and looked up as TQuillZipEntries::IndexOf.
   int IndexOf(std::u16string_view name) const;
+  // The same for a name in UTF-8 already (part names taken from the package's own parts).
+  int IndexOfUtf8(std::string_view name) const;
 
   // Appends the part's bytes to stream and sets its position to 0; pass an
   // empty (Clear()ed) buffer to hold exactly the part, padded as

@@ -93,6 +93,13 @@ TEST(PackageReader, PartsFoundThroughRelationships) {
   EXPECT_EQ(p.Text(0, 1, 0), u"direct");      // an inline string's own t wins over runs
 }
 
+TEST(PackageReader, PartNamesBeyondAscii) {
+  TLoaded p("pkg_part_name_utf8.xlsx");
+  ASSERT_EQ(p.error, "");
+  EXPECT_EQ(p.workbook.Sheets()[0].Name(), u"Лист");
+  EXPECT_EQ(p.Text(0, 0, 0), u"7");  // xl/worksheets/лист1.xml, named by its relationship
+}
+
 TEST(PackageReader, Messages) {
   EXPECT_EQ(TLoaded("pkg_not_a_zip.xlsx").error,
             "Cannot process this file: not a zip archive");

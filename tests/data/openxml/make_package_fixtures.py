@@ -121,6 +121,13 @@ write("pkg_parts_elsewhere.xlsx", {
                                  '<c r="B1" t="inlineStr"><is><t>direct</t><r><t>run</t></r></is></c></row>'),
 })
 
+# A worksheet part whose name is not ASCII (a UTF-8 zip name), found through its relationship.
+write("pkg_part_name_utf8.xlsx", {
+    "xl/workbook.xml": workbook(["Лист"]),
+    "xl/_rels/workbook.xml.rels": rels([("rId1", REL + "worksheet", "worksheets/лист1.xml", "")]),
+    "xl/worksheets/лист1.xml": sheet('<row r="1"><c r="A1"><v>7</v></c></row>'),
+})
+
 # A file named like a package that is no zip archive at all.
 with open("pkg_not_a_zip.xlsx", "w") as f:
     f.write("this is not a zip archive\n")
