@@ -80,7 +80,6 @@ std::u16string TExXMLTag::DecodedString(int attr, std::u16string_view def) const
   return v ? DecodeXMLText(v->Raw) : std::u16string(def);
 }
 
-
 std::u16string TExXMLTag::RequiredDecodedString(int attr) const {
   return DecodeXMLText(RequiredString(attr));
 }
@@ -124,7 +123,6 @@ std::int32_t TExXMLTag::TextInt() const {
   ParseXMLInt(text_, value);
   return value;
 }
-
 
 TExXMLTag* TExXMLTag::Child(int tag) const {
   for (TExXMLTag* c = first_; c != nullptr; c = c->next_)

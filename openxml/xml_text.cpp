@@ -158,6 +158,25 @@ void DecodeEscapedUnderscores(std::u16string& text) {
   text.resize(w);
 }
 
+namespace {
+
+// The whole text as a number through std::from_chars (format: for doubles). One "+" may lead;
+// a sign after it ("+-1") is no number. result is untouched when the text is none.
+template <typename T, typename... Format>
+bool WholeFromChars(std::string_view text, T& result, Format... format) {
+  if (!text.empty() && text.front() == '+') {
+    text.remove_prefix(1);
+    if (!text.empty() && text.front() == '-') return false;
+  }
+  T value{};
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, format...);
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return false;
+  result = value;
+  return true;
+}
+
+}  // namespace
+
 bool ParseXMLInt(std::string_view text, std::int32_t& result) {
   // Style indices and counts: a few digits, no sign.
   if (!text.empty() && text.size() <= 9) {
@@ -173,16 +192,7 @@ bool ParseXMLInt(std::string_view text, std::int32_t& result) {
       return true;
     }
   }
-  // One "+" may lead; a sign after it ("+-1") is no number.
-  if (!text.empty() && text.front() == '+') {
-    text.remove_prefix(1);
-    if (!text.empty() && text.front() == '-') return false;
-  }
-  std::int32_t value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return false;
-  result = value;
-  return true;
+  return WholeFromChars(text, result);
 }
 
 std::optional<std::int32_t> ParseXMLInt(std::string_view text) {
@@ -192,17 +202,7 @@ std::optional<std::int32_t> ParseXMLInt(std::string_view text) {
 }
 
 bool ParseXMLFloatGeneral(std::string_view text, double& result) {
-  // One "+" may lead; a sign after it ("+-1") is no number.
-  if (!text.empty() && text.front() == '+') {
-    text.remove_prefix(1);
-    if (!text.empty() && text.front() == '-') return false;
-  }
-  double value = 0;
-  auto [end, ec] =
-      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return false;
-  result = value;
-  return true;
+  return WholeFromChars(text, result, std::chars_format::general);
 }
 
 std::optional<double> ParseXMLFloat(std::string_view text) {

@@ -48,14 +48,14 @@ class THashIndex {
     if (count * 4 <= slots_.size() * 3) return;
     // One rehash to the final size: growing step by step would allocate,
     // fill and drop every smaller table on the way.
-    std::size_t capacity = slots_.empty() ? 64 : slots_.size() * 2;
+    std::size_t capacity = DoubledCapacity();
     while (count * 4 > capacity * 3) capacity *= 2;
     Rehash(capacity);
   }
 
   // Files `item` (not yet in the index) under KeyOf(item).
   void Insert(Item* item) {
-    if ((count_ + 1) * 4 > slots_.size() * 3) Rehash(slots_.empty() ? 64 : slots_.size() * 2);
+    if ((count_ + 1) * 4 > slots_.size() * 3) Rehash(DoubledCapacity());
     Place(item);
     ++count_;
   }
@@ -112,6 +112,8 @@ class THashIndex {
     slots_[i] = slot;
   }
   void Place(Item* item) { Place(TSlot{KeyOf()(*item), item}); }
+  // The next table size: 64 slots to start with, then twice the last.
+  std::size_t DoubledCapacity() const { return slots_.empty() ? 64 : slots_.size() * 2; }
   // capacity: a power of two.
   void Rehash(std::size_t capacity) {
     TSlots old;
