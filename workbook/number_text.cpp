@@ -77,39 +77,11 @@ int DigitCount(std::uint64_t v) {
   return guess + (v >= kIntegerPowers[guess] ? 1 : 0);
 }
 
-// Writes the `count` (at most 8) decimal digits of v < 10^count, zero-padded,
-// ending just before end. 32-bit arithmetic: the divisions by 100 become
-// shorter multiplications.
-template <typename Char>
-void PutDigits8(std::uint32_t v, int count, Char* end) {
-  for (; count >= 2; count -= 2) {
-    const std::uint32_t pair = (v % 100) * 2;
-    v /= 100;
-    end -= 2;
-    end[0] = static_cast<Char>(kDigitPairs[pair]);
-    end[1] = static_cast<Char>(kDigitPairs[pair + 1]);
-  }
-  if (count != 0) *--end = static_cast<Char>('0' + v);
-}
-
-// Writes the `count` digits of v < 10^count (count at most 15), ending just
-// before end. Beyond 8 digits the low 8 and the rest are two independent
-// chains of divisions, which the processor overlaps.
-template <typename Char>
-void PutWhole(std::uint64_t v, int count, Char* end) {
-  if (count <= 8) {
-    PutDigits8(static_cast<std::uint32_t>(v), count, end);
-    return;
-  }
-  const std::uint64_t high = v / 100000000;  // below 10^7
-  PutDigits8(static_cast<std::uint32_t>(v - high * 100000000), 8, end);
-  PutDigits8(static_cast<std::uint32_t>(high), count - 8, end - 8);
-}
-
 // Writes the lowest `count` decimal digits of v, zero-padded, ending just
-// before end; returns v without them.
-template <typename Char>
-std::uint64_t PutLowDigits(std::uint64_t v, int count, Char* end) {
+// before end; returns v without them. Values of up to 8 digits come as
+// std::uint32_t: 32-bit divisions by 100 become shorter multiplications.
+template <typename UInt, typename Char>
+UInt PutLowDigits(UInt v, int count, Char* end) {
   for (; count >= 2; count -= 2) {
     const auto pair = static_cast<std::size_t>(v % 100) * 2;
     v /= 100;
@@ -122,6 +94,20 @@ std::uint64_t PutLowDigits(std::uint64_t v, int count, Char* end) {
     v /= 10;
   }
   return v;
+}
+
+// Writes the `count` digits of v < 10^count (count at most 15), ending just
+// before end. Beyond 8 digits the low 8 and the rest are two independent
+// chains of divisions, which the processor overlaps.
+template <typename Char>
+void PutWhole(std::uint64_t v, int count, Char* end) {
+  if (count <= 8) {
+    PutLowDigits(static_cast<std::uint32_t>(v), count, end);
+    return;
+  }
+  const std::uint64_t high = v / 100000000;  // below 10^7
+  PutLowDigits(static_cast<std::uint32_t>(v - high * 100000000), 8, end);
+  PutLowDigits(static_cast<std::uint32_t>(high), count - 8, end - 8);
 }
 
 // The first tier, for the integers and the decimals of few digits most cells
