@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text/whole_number.h"
+
 namespace gridport {
 namespace {
 
@@ -157,25 +159,6 @@ void DecodeEscapedUnderscores(std::u16string& text) {
   }
   text.resize(w);
 }
-
-namespace {
-
-// The whole text as a number through std::from_chars (format: for doubles). One "+" may lead;
-// a sign after it ("+-1") is no number. result is untouched when the text is none.
-template <typename T, typename... Format>
-bool WholeFromChars(std::string_view text, T& result, Format... format) {
-  if (!text.empty() && text.front() == '+') {
-    text.remove_prefix(1);
-    if (!text.empty() && text.front() == '-') return false;
-  }
-  T value{};
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, format...);
-  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return false;
-  result = value;
-  return true;
-}
-
-}  // namespace
 
 bool ParseXMLInt(std::string_view text, std::int32_t& result) {
   // Style indices and counts: a few digits, no sign.

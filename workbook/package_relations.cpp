@@ -1,8 +1,8 @@
 #include "workbook/package_relations.h"
 
 #include <algorithm>
-#include <charconv>
 
+#include "text/whole_number.h"
 #include "workbook/xls_error.h"
 
 namespace gridport {
@@ -26,12 +26,8 @@ namespace {
 // The Id from its fourth character on ("rId12" gives 12) as a decimal number; 0 when that is
 // not a number.
 std::int32_t NumericIdOf(std::string_view id) {
-  if (id.size() <= 3) return 0;
-  std::string_view digits = id.substr(3);
-  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
   std::int32_t value = 0;
-  auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  return ec == std::errc() && end == digits.data() + digits.size() && !digits.empty() ? value : 0;
+  return id.size() > 3 && WholeFromChars(id.substr(3), value) ? value : 0;
 }
 
 }  // namespace

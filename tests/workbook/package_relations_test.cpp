@@ -83,6 +83,8 @@ TEST(XMLRelations, OrderedAndCollectingModes) {
   EXPECT_EQ(list[0].Id, "rId1");
   EXPECT_EQ(list.Add("xy").NumericId, 0);
   EXPECT_EQ(list.Add("rIdq").NumericId, 0);
+  EXPECT_EQ(list.Add("rId+7").NumericId, 7);
+  EXPECT_EQ(list.Add("rId+-1").NumericId, 0);  // a sign after the "+" is no number
 
   TXMLExtRelations ext;
   ext.Append(list.FindShared("rId2", true));
