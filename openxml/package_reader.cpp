@@ -116,7 +116,15 @@ bool IsoDateToSerial(std::string_view text, double& serial) {
 }
 
 TPackageReader::TPackageReader(TXLSWorkbook& workbook)
-    : workbook_(workbook), worker_chunk_(TInflatingPart::kDefaultChunk), scratch_font_(std::make_unique<TXFontEx12>()) {}
+    : workbook_(workbook), worker_chunk_(TInflatingPart::kDefaultChunk), scratch_font_(std::make_unique<TXFontEx12>()) {
+  // TagBegun acts on sst and row only; the ends of cell values and of unknown elements change
+  // nothing (see TagEnded).
+  SetAllTagEvents(teEnded);
+  SetTagEvents(xtSst, teBoth);
+  SetTagEvents(xtRow, teBoth);
+  SetTagEvents(xtV, teNone);
+  SetTagEvents(xtUnknown, teNone);
+}
 
 TPackageReader::~TPackageReader() = default;
 

@@ -51,6 +51,7 @@ inline const char* NextTag(const char* p, const char* end) {
 }  // namespace
 
 TExcelXMLReader::TExcelXMLReader() {
+  tag_events_.fill(teBoth);
   root_.owner_ = this;
   root_.name_ = "PARENT";
   root_.open_ = true;
@@ -148,7 +149,13 @@ inline bool TExcelXMLReader::CollectValue(std::string_view name, std::string_vie
 }
 
 inline bool TExcelXMLReader::CollectValue(int id, std::string_view value) {
-  int i = collected_count_;
+  const int count = collected_count_;
+  if (count == 0 || collected_[static_cast<std::size_t>(count - 1)].Id < id) {
+    collected_[static_cast<std::size_t>(count)] = {id, value};
+    collected_count_ = count + 1;
+    return true;
+  }
+  int i = count;
   while (i > 0 && collected_[static_cast<std::size_t>(i - 1)].Id > id) --i;
   if (i > 0 && collected_[static_cast<std::size_t>(i - 1)].Id == id) return false;
   for (int j = collected_count_; j > i; --j)
@@ -191,14 +198,14 @@ inline void TExcelXMLReader::OpenElement(int id, std::string_view name, std::str
   }
   tag->mark_ = arena_.Mark();
   current_ = tag;
-  if (id != xtUnknown) TagBegun(id);
+  if (ReportsBegun(id)) TagBegun(id);
 }
 
 inline void TExcelXMLReader::CloseElement() {
   if (collected_count_ != 0) ClearCollector();  // attributes written in an end tag belong to no element
   if (current_ == &root_) throw EXLSError("XML level < 0");
   TExXMLTag* ended = current_;
-  bool free_siblings = TagEnded(ended->id_);
+  const bool free_siblings = ReportsEnded(ended->id_) && TagEnded(ended->id_);
   ended->open_ = false;
   current_ = ended->parent_;
   if (free_siblings) FreeChildren(current_);

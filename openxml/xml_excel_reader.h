@@ -18,6 +18,9 @@ namespace gridport {
 
 class TExcelXMLReader : public TXMLStreamReader {
  public:
+  // The callbacks an element gets (SetTagEvents).
+  enum TTagEvents : std::uint8_t { teNone = 0, teBegun = 1, teEnded = 2, teBoth = 3 };
+
   TExcelXMLReader();
   ~TExcelXMLReader() override = default;
 
@@ -50,6 +53,15 @@ class TExcelXMLReader : public TXMLStreamReader {
   // frees all children of its parent, the ended element included.
   virtual bool TagEnded(int tag_id) = 0;
 
+  // Which callbacks the elements of an id get; every id, xtUnknown included, starts with both.
+  // A reader that acts on a few ids turns the others off: a sheet has millions of elements,
+  // and an end not reported keeps the siblings, as TagEnded answering false does. TagBegun
+  // never comes for xtUnknown.
+  void SetTagEvents(int tag_id, TTagEvents events) {
+    if (tag_id >= 0 && tag_id <= xtUnknown) tag_events_[static_cast<std::size_t>(tag_id)] = events;
+  }
+  void SetAllTagEvents(TTagEvents events) { tag_events_.fill(events); }
+
   void TagStart(std::string_view name, std::string_view text, bool empty) final;
   void TagEnd(std::string_view name, bool empty) final;
   void TagAttribute(std::string_view name, std::string_view value) final;
@@ -78,7 +90,14 @@ class TExcelXMLReader : public TXMLStreamReader {
   void ClearTree();
   void ClearCollector() { collected_count_ = 0; }
 
+  // An element's id is a known one or xtUnknown: it indexes the table without a check.
+  bool ReportsBegun(int tag_id) const {
+    return tag_id != xtUnknown && (tag_events_[static_cast<std::size_t>(tag_id)] & teBegun) != 0;
+  }
+  bool ReportsEnded(int tag_id) const { return (tag_events_[static_cast<std::size_t>(tag_id)] & teEnded) != 0; }
+
   TXMLArena arena_;
+  std::array<std::uint8_t, xtUnknown + 1> tag_events_;
   TExXMLTag root_;
   TExXMLTag* current_ = &root_;
   std::string part_name_;

@@ -124,12 +124,6 @@ std::int32_t TExXMLTag::TextInt() const {
   return value;
 }
 
-TExXMLTag* TExXMLTag::Child(int tag) const {
-  for (TExXMLTag* c = first_; c != nullptr; c = c->next_)
-    if (c->id_ == tag) return c;
-  return nullptr;
-}
-
 const TExXMLValue* TExXMLTag::ChildValue(int tag, int attr) const {
   for (TExXMLTag* c = first_; c != nullptr; c = c->next_) {
     if (c->id_ != tag) continue;

@@ -3,6 +3,7 @@
 // the part's buffer: they are valid until their parent's children are freed or the part ends.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
@@ -44,11 +45,12 @@ inline TXMLCellRef ParseXMLCellRef(std::string_view ref) {
   const std::size_t n = ref.size();
   std::size_t i = 0;
   std::int32_t col = 0;
-  for (unsigned letter; i < n && i < 3 && (letter = static_cast<unsigned char>(ref[i]) - unsigned{'A'}) < 26; ++i)
+  for (unsigned letter; i < std::min<std::size_t>(n, 3) && (letter = static_cast<unsigned char>(ref[i]) - unsigned{'A'}) < 26; ++i)
     col = col * 26 + static_cast<std::int32_t>(letter) + 1;
   const std::size_t letters = i;
+  const std::size_t digits_end = std::min(n, letters + 7);
   std::int32_t row = 0;
-  for (unsigned digit; i < n && i - letters < 7 && (digit = static_cast<unsigned char>(ref[i]) - unsigned{'0'}) <= 9; ++i)
+  for (unsigned digit; i < digits_end && (digit = static_cast<unsigned char>(ref[i]) - unsigned{'0'}) <= 9; ++i)
     row = row * 10 + static_cast<std::int32_t>(digit);
   if (letters > 0 && i > letters && i == n) return {col - 1, row - 1};
   return ParseXMLCellRefGeneral(ref);
@@ -124,7 +126,11 @@ class TExXMLTag {
   }
 
   // First child with that id, or none.
-  TExXMLTag* Child(int tag) const;
+  TExXMLTag* Child(int tag) const {
+    for (TExXMLTag* c = first_; c != nullptr; c = c->next_)
+      if (c->id_ == tag) return c;
+    return nullptr;
+  }
   // Value of the first child with that id that has the attribute, or none.
   const TExXMLValue* ChildValue(int tag, int attr) const;
   // As ChildValue; absent throws "Tag value %s:%s missing".

@@ -15,6 +15,8 @@ namespace {
 
 class TTestReader : public TExcelXMLReader {
  public:
+  using TExcelXMLReader::SetAllTagEvents;
+  using TExcelXMLReader::SetTagEvents;
   std::function<void(TExXMLTag&)> begun = [](TExXMLTag&) {};
   std::function<bool(TExXMLTag&)> ended = [](TExXMLTag&) { return false; };
   void Parse(const std::string& xml) { ParsePart("test.xml", xml.data(), xml.size()); }
@@ -164,6 +166,27 @@ TEST(XMLTree, CellReferencesMatchPlainReading) {
           << ref;
     }
   }
+}
+
+// Only the callbacks asked for come; an end not reported keeps the siblings.
+TEST(XMLTree, TagEventsLimitTheCallbacks) {
+  TTestReader r;
+  std::string seen;
+  r.begun = [&](TExXMLTag& t) { seen += "+" + std::string(t.Name()) + " "; };
+  r.ended = [&](TExXMLTag& t) {
+    seen += "-" + std::string(t.Name());
+    if (t.Id() == xtC) seen += t.Child(xtV) != nullptr ? "(v)" : "()";
+    if (t.Id() == xtUnknown) seen += "(" + std::string(t.Parent()->FirstChild()->Name()) + ")";
+    seen += " ";
+    return t.Id() == xtC;
+  };
+  r.SetAllTagEvents(TExcelXMLReader::teNone);
+  r.SetTagEvents(xtRow, TExcelXMLReader::teBegun);
+  r.SetTagEvents(xtC, TExcelXMLReader::teEnded);
+  r.SetTagEvents(xtUnknown, TExcelXMLReader::teBoth);  // never a TagBegun
+  r.Parse("<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\" t=\"s\"><v>2</v></c>"
+          "<x/></row></sheetData>");
+  EXPECT_EQ(seen, "+row -c(v) -c(v) -x(x) ");
 }
 
 TEST(XMLTree, Messages) {
