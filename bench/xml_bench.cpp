@@ -51,9 +51,9 @@ class TCellCounter : public TExcelXMLReader {
   bool TagEnded(int id) override {
     if (id == xtC) {
       TExXMLTag* c = CurrentElement();
-      TXMLCellRef ref = c->CellRef(xaR);
+      TXMLCellRef ref = CellRefOf(c->RequiredString(xaR));
       TExXMLTag* v = c->Child(xtV);
-      sum += (v ? v->TextFloat() : 0) + ref.Col;
+      sum += (v ? TextFloatOf(*v) : 0) + ref.Col;
       ++cells;
       return true;
     }

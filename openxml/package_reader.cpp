@@ -572,7 +572,7 @@ void TPackageReader::ReadCell(TExXMLTag& cell) {
   }
   std::int32_t col = col_ + 1, row = row_;
   if (r != nullptr) {
-    TXMLCellRef ref = ParseXMLCellRef(r->Raw);
+    TXMLCellRef ref = CellRefOf(r->Raw);
     col = ref.Col;
     row = ref.Row;
   }
@@ -630,7 +630,7 @@ void TPackageReader::ReadCell(TExXMLTag& cell) {
         sheet_->InsertErrorFormulaText(c, w, shared, flags, ErrorCodeFromText(decoded_v()), formula, format);
         return;
       case 'n':
-        sheet_->InsertNumberFormulaText(c, w, shared, flags, v->TextFloat(), formula, format);
+        sheet_->InsertNumberFormulaText(c, w, shared, flags, TextFloatOf(*v), formula, format);
         return;
       case 'd':
         if (IsoDateToSerial(v->RawText(), serial)) {
@@ -662,7 +662,7 @@ void TPackageReader::ReadCell(TExXMLTag& cell) {
       sheet_->InsertError(c, w, ErrorCodeFromText(decoded_v()), format);
       return;
     case 'n':
-      sheet_->InsertNumber(c, w, v->TextFloat(), format);
+      sheet_->InsertNumber(c, w, TextFloatOf(*v), format);
       return;
     case 's':
       if (type == "str") {

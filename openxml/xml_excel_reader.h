@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "openxml/xml_arena.h"
+#include "openxml/xml_digits.h"
 #include "openxml/xml_part_feed.h"
 #include "openxml/xml_reader.h"
 #include "openxml/xml_tag.h"
@@ -53,6 +54,22 @@ class TExcelXMLReader : public TXMLStreamReader {
   // frees all children of its parent, the ended element included.
   virtual bool TagEnded(int tag_id) = 0;
 
+  // ParseXMLCellRef and ParseXMLFloat for the texts and values of the part's elements, with
+  // the same results: where the part holds the bytes after a text that a word-wise read takes
+  // (everywhere but at its very end), the digits are read eight at a time.
+  TXMLCellRef CellRefOf(std::string_view ref) const {
+    return HoldsWordRead(ref.data()) ? ParseXMLCellRefWord(ref) : ParseXMLCellRef(ref);
+  }
+  bool FloatOf(std::string_view text, double& value) const {
+    return HoldsWordRead(text.data()) ? ParseXMLFloatWord(text, value) : ParseXMLFloat(text, value);
+  }
+  // TExXMLTag::TextFloat read so.
+  double TextFloatOf(const TExXMLTag& tag) const {
+    double value = 0;
+    FloatOf(tag.RawText(), value);
+    return value;
+  }
+
   // Which callbacks the elements of an id get; every id, xtUnknown included, starts with both.
   // A reader that acts on a few ids turns the others off: a sheet has millions of elements,
   // and an end not reported keeps the siblings, as TagEnded answering false does. TagBegun
@@ -90,6 +107,13 @@ class TExcelXMLReader : public TXMLStreamReader {
   void ClearTree();
   void ClearCollector() { collected_count_ = 0; }
 
+  // Whether kXMLWordReadSize bytes from p lie in the part (a value copied to scratch memory
+  // does not).
+  bool HoldsWordRead(const char* p) const {
+    const auto at = reinterpret_cast<std::uintptr_t>(p);
+    return at >= reinterpret_cast<std::uintptr_t>(begin_) &&
+           at + kXMLWordReadSize <= reinterpret_cast<std::uintptr_t>(end_);
+  }
   // An element's id is a known one or xtUnknown: it indexes the table without a check.
   bool ReportsBegun(int tag_id) const {
     return tag_id != xtUnknown && (tag_events_[static_cast<std::size_t>(tag_id)] & teBegun) != 0;

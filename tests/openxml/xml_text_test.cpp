@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "openxml/xml_digits.h"
 #include "openxml/xml_text.h"
 
 namespace gridport {
@@ -87,7 +88,8 @@ bool ReferenceInt(std::string_view text, std::int32_t& value) {
 }
 
 // Each text is parsed from a heap block of exactly its size, so that AddressSanitizer reports
-// any byte read past its end (the digits are read several at a time).
+// any byte read past its end; the word-wise parser, which may read past it, from a copy
+// followed by more digits.
 void ExpectSameAsReference(const std::string& text) {
   std::unique_ptr<char[]> exact(new char[text.size()]);
   std::memcpy(exact.get(), text.data(), text.size());
@@ -104,6 +106,13 @@ void ExpectSameAsReference(const std::string& text) {
   } else {
     ASSERT_EQ(got, -1) << "value changed on failure: \"" << text << '"';
   }
+
+  // The word-wise reading, with digits after the text that would continue the number.
+  const std::string followed = text + std::string(kXMLWordReadSize, '9');
+  double word = -1;
+  ASSERT_EQ(ParseXMLFloatWord(std::string_view(followed).substr(0, text.size()), word), expected_ok)
+      << '"' << text << '"';
+  ASSERT_EQ(std::memcmp(&word, expected_ok ? &expected : &got, 8), 0) << '"' << text << "\": " << word;
 
   std::int32_t expected_int = -1, got_int = -1;
   const bool int_ok = ReferenceInt(text, expected_int);

@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "openxml/xml_digits.h"
 #include "openxml/xml_excel_reader.h"
 #include "workbook/xls_error.h"
 
@@ -15,6 +16,8 @@ namespace {
 
 class TTestReader : public TExcelXMLReader {
  public:
+  using TExcelXMLReader::CellRefOf;
+  using TExcelXMLReader::FloatOf;
   using TExcelXMLReader::SetAllTagEvents;
   using TExcelXMLReader::SetTagEvents;
   std::function<void(TExXMLTag&)> begun = [](TExXMLTag&) {};
@@ -153,17 +156,21 @@ TEST(XMLTree, CellReferencesMatchPlainReading) {
     std::unique_ptr<char[]> exact(new char[ref.size()]);
     std::memcpy(exact.get(), ref.data(), ref.size());
     TXMLCellRef expected;
+    // The word-wise reading gets digits after the reference that would continue its row.
+    const std::string followed = ref + std::string(kXMLWordReadSize, '7');
+    const std::string_view word_ref = std::string_view(followed).substr(0, ref.size());
     if (PlainCellRef(ref, expected)) {
-      const TXMLCellRef got = ParseXMLCellRef({exact.get(), ref.size()});
-      ASSERT_EQ(got.Col, expected.Col) << ref;
-      ASSERT_EQ(got.Row, expected.Row) << ref;
+      for (const TXMLCellRef got : {ParseXMLCellRef({exact.get(), ref.size()}), ParseXMLCellRefWord(word_ref)}) {
+        ASSERT_EQ(got.Col, expected.Col) << ref;
+        ASSERT_EQ(got.Row, expected.Row) << ref;
+      }
     } else {
       // The message names the trailing digits.
       std::size_t digits_at = ref.size();
       while (digits_at > 0 && ref[digits_at - 1] >= '0' && ref[digits_at - 1] <= '9') --digits_at;
-      ASSERT_EQ(ErrorOf([&] { ParseXMLCellRef({exact.get(), ref.size()}); }),
-                "'" + ref.substr(digits_at) + "' is not a valid integer value")
-          << ref;
+      const std::string message = "'" + ref.substr(digits_at) + "' is not a valid integer value";
+      ASSERT_EQ(ErrorOf([&] { ParseXMLCellRef({exact.get(), ref.size()}); }), message) << ref;
+      ASSERT_EQ(ErrorOf([&] { ParseXMLCellRefWord(word_ref); }), message) << ref;
     }
   }
 }
@@ -187,6 +194,49 @@ TEST(XMLTree, TagEventsLimitTheCallbacks) {
   r.Parse("<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\" t=\"s\"><v>2</v></c>"
           "<x/></row></sheetData>");
   EXPECT_EQ(seen, "+row -c(v) -c(v) -x(x) ");
+}
+
+// The word-wise reads of references and numbers give what the byte loops give, and are taken
+// only where the part holds the bytes they read: each part lies in a heap block of exactly its
+// size (AddressSanitizer reports a read past it), and the parts end right after a cell's
+// reference and right after a value. A value the general scan copies (the stray "/") is read
+// from the copy.
+TEST(XMLTree, WordReadsOfCellsStayInThePart) {
+  std::string body = "<row>";
+  const char* const values[] = {"1", "-0", "12345678", "123456789", "2.5", "-0.125", "1234567.12345678",
+                                "1e3", ".5", "7.", "x", "99999999.5", "0.000000001", "3"};
+  const char* const refs[] = {"A1", "XFD1048576", "Z9", "AB12", "AAA1234567", "B12345678", "A7", "C3"};
+  std::size_t i = 0;
+  for (const char* v : values) body += "<c r=\"" + std::string(refs[i++ % 8]) + "\"><v>" + v + "</v></c>";
+  body += "<c r=\"D4\" / s=\"1\"><v>4.25</v></c>";
+  TTestReader r;
+  int refs_read = 0, values_read = 0;
+  r.begun = [&](TExXMLTag& t) {
+    if (t.Id() == xtC) {
+      const std::string_view ref = t.RequiredString(xaR);
+      const std::string loop_error = ErrorOf([&] { ParseXMLCellRef(ref); });
+      if (loop_error == "(no error)") {
+        const TXMLCellRef word = r.CellRefOf(ref), loop = ParseXMLCellRef(ref);
+        EXPECT_EQ(word.Col, loop.Col) << ref;
+        EXPECT_EQ(word.Row, loop.Row) << ref;
+      } else {
+        EXPECT_EQ(ErrorOf([&] { r.CellRefOf(ref); }), loop_error) << ref;
+      }
+      ++refs_read;
+    } else if (t.Id() == xtV) {
+      double word = -1, loop = -1;
+      EXPECT_EQ(r.FloatOf(t.RawText(), word), ParseXMLFloat(t.RawText(), loop)) << t.RawText();
+      EXPECT_EQ(std::memcmp(&word, &loop, 8), 0) << t.RawText();
+      ++values_read;
+    }
+  };
+  for (const std::string& xml : {body + "<c r=\"AB12\">", body + "<c r=\"E5\"><v>-1234567.5"}) {
+    std::unique_ptr<char[]> exact(new char[xml.size()]);
+    std::memcpy(exact.get(), xml.data(), xml.size());
+    r.ParsePart("test.xml", exact.get(), xml.size());
+  }
+  EXPECT_EQ(refs_read, 2 * 16);
+  EXPECT_EQ(values_read, 2 * 15 + 1);
 }
 
 TEST(XMLTree, Messages) {
