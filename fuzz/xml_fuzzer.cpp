@@ -3,9 +3,11 @@
 // reader does. Failures must be EXLSError; anything else (a crash, a sanitizer report) is a bug.
 // Each input is parsed three times: by the direct scan of common tags, by the general rules
 // alone, and by the direct scan while its bytes become ready a few at a time (1 to 7 bytes
-// per wait, from the input's last byte); the three traces of elements must be equal.
+// per wait, from the input's last byte); the three traces of elements must be equal. References
+// and numbers read word-wise must equal those read byte by byte.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "openxml/xml_excel_reader.h"
@@ -41,6 +43,17 @@ class TFuzzReader : public TExcelXMLReader {
       Try([&] { sink += static_cast<std::size_t>(t.AreaRef(attr).Last.Row); });
       Try([&] { sink += t.RequiredDecodedString(attr).size(); });
     }
+    // The word-wise reads of a value and of the text must equal the byte loops' results.
+    for (int attr : {xaR, xaRef, xaVal}) {
+      if (const TExXMLValue* v = t.Value(attr)) {
+        const std::string word = RefText([&] { return CellRefOf(v->Raw); });
+        if (word != RefText([&] { return ParseXMLCellRef(v->Raw); })) __builtin_trap();
+        sink += word.size();
+      }
+    }
+    double word = -1, loop = -1;
+    if (FloatOf(t.RawText(), word) != ParseXMLFloat(t.RawText(), loop) || std::memcmp(&word, &loop, 8) != 0)
+      __builtin_trap();
     std::u16string text = t.DecodedText();
     DecodeEscapedUnderscores(text);
     sink += text.size() + static_cast<std::size_t>(t.TextInt()) + t.TextBool();
@@ -73,6 +86,16 @@ class TFuzzReader : public TExcelXMLReader {
   }
 
  private:
+  // A reference as "col,row" or the message it fails with.
+  template <typename F>
+  static std::string RefText(F f) {
+    try {
+      const TXMLCellRef ref = f();
+      return std::to_string(ref.Col) + "," + std::to_string(ref.Row);
+    } catch (const EXLSError& e) {
+      return e.what();
+    }
+  }
   template <typename F>
   static void Try(F f) {
     try {
