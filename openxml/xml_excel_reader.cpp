@@ -26,6 +26,11 @@ inline bool IsCellStart(const char* p, const char* end) {
   return end - p >= 3 && p[0] == '<' && p[1] == 'c' && (p[2] == ' ' || p[2] == '>');
 }
 
+// Whether p starts a row's start tag ("<row " or "<row>").
+inline bool IsRowStart(const char* p, const char* end) {
+  return end - p >= 5 && p[0] == '<' && p[1] == 'r' && p[2] == 'o' && p[3] == 'w' && (p[4] == ' ' || p[4] == '>');
+}
+
 // The four bytes at p (which exist) as one number, to match short fixed tags in one compare.
 inline std::uint32_t Bytes4(const char* p) {
   std::uint32_t v;
@@ -232,6 +237,7 @@ bool TExcelXMLReader::ReadTagDirect() {
     }
     return true;
   }
+  if (IsRowStart(p, end_) && ReadRowStartDirect(p)) return true;
   return ReadStartTagDirect(p + 1);
 }
 
@@ -319,6 +325,44 @@ bool TExcelXMLReader::ReadCellStartDirect(const char* p) {
   return true;
 }
 
+// A row's start tag, <row r="2" spans="1:3" ht="15">, whose attributes each follow a single
+// space and are written name="value": the name is known, and so is the end of each attribute
+// name. xml:space, a repeated attribute and any other shape are left to the general reading of
+// the tag (p is at "<").
+bool TExcelXMLReader::ReadRowStartDirect(const char* p) {
+  const char* const end = end_;
+  const char* const name = p + 1;
+  bool read_any = false;
+  p += 4;
+  while (p < end && *p == ' ') {
+    const char* const attr = p + 1;
+    const char* const attr_end = ScanXMLShortName(attr, end);
+    if (attr_end == attr || end - attr_end < 2 || attr_end[0] != '=' || attr_end[1] != '"') break;
+    const std::string_view attr_name(attr, static_cast<std::size_t>(attr_end - attr));
+    if (attr_name == "xml:space") break;
+    const char* const value = attr_end + 2;
+    const char* const quote = FindXMLByte(value, end, '"');
+    if (quote == nullptr) break;
+    const int id = XMLAttrIdOf(attr_name);
+    if (id >= 0 && !CollectValue(id, std::string_view(value, static_cast<std::size_t>(quote - value)))) break;
+    read_any = true;
+    p = quote + 1;
+  }
+  bool empty = false;
+  if (end - p >= 2 && p[0] == '/' && p[1] == '>') {
+    empty = true;
+    ++p;
+  } else if (p >= end || *p != '>') {
+    ClearCollector();
+    return false;
+  }
+  // Every value read resets the preserve-space flag; none of them is xml:space.
+  if (read_any) preserve_space_ = false;
+  name_ = std::string_view(name, 3);
+  OpenStartTag(xtRow, name_, p + 1, empty);
+  return true;
+}
+
 // The rest of a start tag read directly: its text up to the next "<" (trimmed as the general
 // rules trim it), the reader's state, and its element; a cell goes on to its value.
 void TExcelXMLReader::OpenStartTag(int id, std::string_view name, const char* text_start, bool empty) {
@@ -382,7 +426,8 @@ bool TExcelXMLReader::ReadEndTagDirect(const char* p) {
   if (depth_ <= 0) return false;  // the general scan fails with its message
   const char* const end = end_;
   const char* const name_start = p;
-  p = ScanXMLName(p, end);
+  // Every row of a sheet ends with </row>.
+  p = end - p >= 4 && Bytes4(p) == Bytes4('r', 'o', 'w', '>') ? p + 3 : ScanXMLName(p, end);
   if (p == name_start || p >= end || *p != '>') return false;
   name_ = std::string_view(name_start, static_cast<std::size_t>(p - name_start));
   text_ = {};

@@ -93,6 +93,7 @@ class TExcelXMLReader : public TXMLStreamReader {
   bool ReadStartTagDirect(const char* p);
   bool ReadEndTagDirect(const char* p);
   bool ReadCellStartDirect(const char* p);
+  bool ReadRowStartDirect(const char* p);
   void OpenStartTag(int id, std::string_view name, const char* text_start, bool empty);
   void ReadCellValueDirect();
   // Files a value by its attribute id (names outside the table are dropped); false, filing

@@ -53,6 +53,13 @@ TEST(XMLDirectScan, BuildsTheTreeOfTheGeneralRules) {
       "<c t=\"s\"><v>3</v><v>4</v></c><c r=\"C1\"><v>5</v>x</c><c r=\"D1\"><v/></c><c r=\"E1\"><v>6</v ></c >"
       "<c r=\"F1\" r=\"G1\"><v>7</v></c></row>",
       "<t xml:space=\"preserve\"><c> a </c><c r=\"A1\"> b <v> c </v></c></t><cc r=\"1\"/><c:x r=\"1\"/>",
+      // Rows read with their names known: long and unknown attribute names, empty rows, and
+      // the shapes left to the general rules (xml:space, a repeated value, other spacing).
+      "<sheetData><row r=\"1\" spans=\"1:3\" ht=\"15\" x14ac:dyDescent=\"0.25\" zz=\"9\"><c r=\"A1\"/></row>"
+      "<row/><row r=\"3\"/><row></row><row r=\"4\" /><row  r=\"5\"></row><row\tr=\"6\"></row>"
+      "<row r=\"7\" xml:space=\"preserve\"><c> x </c></row><row r=\"8\" r=\"9\"></row></sheetData>",
+      "<t xml:space=\"preserve\"><row r=\"1\"> a </row><row> b </row></t><rows r=\"1\"/><row:x r=\"1\"/><x:row r=\"2\"/>",
+      "<row r=\"1\" spans=\"1",
       // Duplicate values, unknown elements with known values, names with prefixes.
       "<c r=\"A1\" r=\"A2\"/>",
       "<c r=\"A1\" r=\"A2\"",  // the part ends inside the tag: no message
