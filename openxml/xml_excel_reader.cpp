@@ -297,7 +297,7 @@ bool TExcelXMLReader::ReadStartTagDirect(const char* p) {
 bool TExcelXMLReader::ReadCellStartDirect(const char* p) {
   const char* const end = end_;
   const char* const name = p + 1;
-  const auto& letters = XMLOneLetterIds().Attr;
+  const auto& letters = kXMLOneLetterIds.Attr;
   bool read_any = false;
   p += 2;
   while (p < end && *p == ' ') {

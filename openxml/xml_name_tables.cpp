@@ -1,10 +1,9 @@
 // The name tables behind the ids of xml_ids.h (positions must match).
 #include "openxml/xml_names.h"
 
-
 namespace gridport {
 
-const std::string_view XMLTagNames[XMLTagCount] = {
+constexpr std::string_view XMLTagNames[XMLTagCount] = {
     "alignment",
     "autoFilter",
     "b",
@@ -169,7 +168,7 @@ const std::string_view XMLTagNames[XMLTagCount] = {
     "xf",
 };
 
-const std::string_view XMLAttrNames[XMLAttrCount] = {
+constexpr std::string_view XMLAttrNames[XMLAttrCount] = {
     "aca",
     "activeCell",
     "activePane",
@@ -370,5 +369,20 @@ const std::string_view XMLAttrNames[XMLAttrCount] = {
     "zoomScalePageLayoutView",
     "zoomScaleSheetLayoutView",
 };
+
+// Built when the program is compiled, so that the cell path reads it without the check a
+// function-local table would need on every use.
+constinit const TXMLOneLetterIds kXMLOneLetterIds = [] {
+  TXMLOneLetterIds ids{};
+  ids.Tag.fill(static_cast<std::int16_t>(xtUnknown));
+  ids.Attr.fill(-1);
+  for (int i = 0; i < XMLTagCount; ++i)
+    if (XMLTagNames[i].size() == 1)
+      ids.Tag[static_cast<unsigned char>(XMLTagNames[i][0])] = static_cast<std::int16_t>(i);
+  for (int i = 0; i < XMLAttrCount; ++i)
+    if (XMLAttrNames[i].size() == 1)
+      ids.Attr[static_cast<unsigned char>(XMLAttrNames[i][0])] = static_cast<std::int16_t>(i);
+  return ids;
+}();
 
 }  // namespace gridport

@@ -72,17 +72,6 @@ int IndexIn(const std::string_view (&table)[N], std::string_view value) {
 
 }  // namespace
 
-TXMLOneLetterIds::TXMLOneLetterIds() {
-  Tag.fill(static_cast<std::int16_t>(xtUnknown));
-  Attr.fill(-1);
-  for (int i = 0; i < XMLTagCount; ++i)
-    if (XMLTagNames[i].size() == 1)
-      Tag[static_cast<unsigned char>(XMLTagNames[i][0])] = static_cast<std::int16_t>(i);
-  for (int i = 0; i < XMLAttrCount; ++i)
-    if (XMLAttrNames[i].size() == 1)
-      Attr[static_cast<unsigned char>(XMLAttrNames[i][0])] = static_cast<std::int16_t>(i);
-}
-
 int XMLTagIdOfLong(std::string_view name) {
   std::size_t colon = name.rfind(':');
   if (colon != std::string_view::npos) name.remove_prefix(colon + 1);

@@ -15,14 +15,10 @@ extern const std::string_view XMLAttrNames[XMLAttrCount];
 
 // One-letter names (c, v, f, r, s, t, ...) are the most frequent ones: a direct table.
 struct TXMLOneLetterIds {
-  TXMLOneLetterIds();
   std::array<std::int16_t, 256> Tag;
   std::array<std::int16_t, 256> Attr;
 };
-inline const TXMLOneLetterIds& XMLOneLetterIds() {
-  static const TXMLOneLetterIds ids;
-  return ids;
-}
+extern const TXMLOneLetterIds kXMLOneLetterIds;
 
 int XMLTagIdOfLong(std::string_view name);
 int XMLAttrIdOfLong(std::string_view name);
@@ -30,21 +26,13 @@ int XMLAttrIdOfLong(std::string_view name);
 // Id of an element name, xtUnknown when not in the table. A namespace prefix
 // ("x:row") is ignored: some writers prefix every element of a part.
 inline int XMLTagIdOf(std::string_view name) {
-  if (name.size() == 1) {
-    // The elements of a sheet's cells, without a look at the table.
-    if (name[0] == 'c') return xtC;
-    if (name[0] == 'v') return xtV;
-    return XMLOneLetterIds().Tag[static_cast<unsigned char>(name[0])];
-  }
+  if (name.size() == 1) return kXMLOneLetterIds.Tag[static_cast<unsigned char>(name[0])];
   if (name.size() == 3 && name[0] == 'r' && name[1] == 'o' && name[2] == 'w') return xtRow;
   return XMLTagIdOfLong(name);
 }
 // Id of an attribute name (compared literally, prefix included: "r:id"), -1 when unknown.
 inline int XMLAttrIdOf(std::string_view name) {
-  if (name.size() == 1) {
-    if (name[0] == 'r') return xaR;
-    return XMLOneLetterIds().Attr[static_cast<unsigned char>(name[0])];
-  }
+  if (name.size() == 1) return kXMLOneLetterIds.Attr[static_cast<unsigned char>(name[0])];
   return XMLAttrIdOfLong(name);
 }
 
