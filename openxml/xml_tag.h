@@ -39,8 +39,9 @@ struct TXMLAreaRef {
 // Column and row of a cell reference: the trailing digits are the row number, the capitals
 // before them the column in base 26 (A = 1). A reference without digits throws.
 TXMLCellRef ParseXMLCellRefGeneral(std::string_view ref);
-// Inline for the usual form, one to three capitals and one to seven digits: it is called for
-// every cell of a sheet.
+// Inline for the usual form, one to three capitals and one to seven digits, read byte by byte
+// as nothing past the reference may be read; where that is allowed, ParseXMLCellRefWord
+// (xml_digits.h) reads the digits eight at a time.
 inline TXMLCellRef ParseXMLCellRef(std::string_view ref) {
   const std::size_t n = ref.size();
   std::size_t i = 0;
