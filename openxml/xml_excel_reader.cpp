@@ -252,12 +252,6 @@ bool TExcelXMLReader::ReadStartTagDirect(const char* p) {
   // A repeated value fails only once the tag is known to be complete: a part that ends inside
   // the tag ends the parse without a message, as under the general rules.
   std::string_view duplicate;
-  const auto take = [&](const char* attr, const char* attr_end, const char* value, const char* quote) {
-    const std::string_view attr_name(attr, static_cast<std::size_t>(attr_end - attr));
-    const std::string_view attr_value(value, static_cast<std::size_t>(quote - value));
-    preserve = attr_name.size() == 9 && attr_name == "xml:space" && attr_value == "preserve";
-    if (!CollectValue(attr_name, attr_value) && duplicate.empty()) duplicate = attr_name;
-  };
   for (;;) {
     unsigned char cls = p < end ? XMLByteClass(*p) : static_cast<unsigned char>(kcOther);
     if (cls == kcGt) break;
@@ -276,7 +270,10 @@ bool TExcelXMLReader::ReadStartTagDirect(const char* p) {
     const char* const value = p + 2;
     const char* const quote = FindXMLByte(value, end, '"');
     if (quote == nullptr) break;
-    take(attr, p, value, quote);
+    const std::string_view attr_name(attr, static_cast<std::size_t>(p - attr));
+    const std::string_view attr_value(value, static_cast<std::size_t>(quote - value));
+    preserve = attr_name.size() == 9 && attr_name == "xml:space" && attr_value == "preserve";
+    if (!CollectValue(attr_name, attr_value) && duplicate.empty()) duplicate = attr_name;
     p = quote + 1;
   }
   if (p >= end || (*p != '>')) {
